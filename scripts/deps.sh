@@ -1,0 +1,30 @@
+# Sourced by scripts/run and scripts/test: installs the Debian packages the build needs
+# when any of them is missing, so both commands work on a fresh Debian 12 machine.
+
+ORVALEN_RUN_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools libqt6dbus6 qt6-qpa-plugins
+    libudev-dev libasound2-dev libpng-dev libjpeg-dev zlib1g-dev
+    fonts-liberation fonts-urw-base35 fonts-wine
+)
+ORVALEN_TEST_PACKAGES=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth xdotool x11-utils trayer imagemagick
+    umockdev libumockdev-dev clang-format
+)
+
+orvalen_install() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
+}

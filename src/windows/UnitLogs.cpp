@@ -1,0 +1,6 @@
+#include "UnitLogs.h"
+
+TFormLogs::TFormLogs(QWidget* owner) : QWidget(owner, Qt::Window) {
+    setWindowTitle(QString::fromUtf8("Лог"));
+    setFixedSize(438, 282);
+}

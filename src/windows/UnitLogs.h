@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QWidget>
+
+// Лог window; its contents arrive with its own feature.
+class TFormLogs : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormLogs(QWidget* owner = nullptr);
+};
