@@ -1,10 +1,33 @@
 #pragma once
 
+// The station dialog: two edits the main window fills before each showing and reads after
+// OK. It has no behaviour of its own.
+
 #include <QDialog>
 
-// Станция window; its contents arrive with its own feature.
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
 class TFormStation : public QDialog {
     Q_OBJECT
 public:
     explicit TFormStation(QWidget* owner = nullptr);
+    ~TFormStation() override;
+
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLineEdit* EditFreq;
+    QLineEdit* EditName;
+    QPushButton* BitBtn1; // "OK"
+    QPushButton* BitBtn2; // Cancel, also Esc
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
+
+// The one station dialog of the program, made at start-up.
+extern TFormStation* FormStation;

@@ -1,0 +1,132 @@
+#include "StationList.h"
+
+#include <limits>
+
+namespace Stations {
+
+QString FrequencyTextOf(const QString& line) {
+    const qsizetype eq = line.indexOf(u'=');
+    return eq < 0 ? QString() : line.left(eq);
+}
+
+QString NameOf(const QString& line) {
+    const qsizetype eq = line.indexOf(u'=');
+    return eq < 0 ? line : line.mid(eq + 1);
+}
+
+bool IsFavouriteName(const QString& name) {
+    return name.startsWith(FavouriteMarker);
+}
+
+QString DisplayName(const QString& name) {
+    return IsFavouriteName(name) ? name.mid(1) : name;
+}
+
+QString FrequencyText(int tuneValue) {
+    QString text = QString::number(tuneValue);
+    text.insert(text.size() - 1, u'.');
+    return text;
+}
+
+int FindStation(const QStringList& lines, const QString& freqText) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq >= 0 && QStringView(line).left(eq).compare(freqText, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+int ParseDecimal(const QString& text, int fallback) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == text.size())
+        return fallback;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return fallback;
+        value = value * 10 + (c - u'0');
+        if (value > std::numeric_limits<int>::max() + 1LL)
+            return fallback;
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int>::max())
+        return fallback;
+    return int(value);
+}
+
+int SortKey(const QString& freqText) {
+    QString digits = freqText;
+    digits.remove(u'.');
+    return ParseDecimal(digits, 0);
+}
+
+void SortStations(QStringList& lines) {
+    // The keys move with their lines, so each is parsed once.
+    QList<int> keys;
+    keys.reserve(lines.size());
+    for (const QString& line : lines)
+        keys.append(SortKey(FrequencyTextOf(line)));
+    const qsizetype n = lines.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        for (qsizetype j = i; j < n; ++j) {
+            if (keys[j] < keys[i]) {
+                lines.swapItemsAt(i, j);
+                keys.swapItemsAt(i, j);
+            }
+        }
+    }
+}
+
+QString NormaliseFrequency(const QString& entered) {
+    // Spaces and control characters both count as blanks at either end.
+    qsizetype first = 0;
+    qsizetype last = entered.size();
+    while (first < last && entered[first].unicode() <= u' ')
+        ++first;
+    while (last > first && entered[last - 1].unicode() <= u' ')
+        --last;
+    QString text = entered.mid(first, last - first);
+    text.replace(u',', u'.');
+    if (!text.contains(u'.'))
+        text += QStringLiteral(".0");
+    const qsizetype dot = text.indexOf(u'.');
+    return text.left(dot + 2);
+}
+
+QString ToggleFavourite(const QString& line) {
+    const QString name = NameOf(line);
+    const QString toggled = IsFavouriteName(name) ? name.mid(1) : FavouriteMarker + name;
+    return FrequencyTextOf(line) + u'=' + toggled;
+}
+
+TStationTune StationTuneTarget(const QString& freqText) {
+    QString digits = freqText;
+    digits.remove(u'.');
+    int v = ParseDecimal(digits, 880);
+    if (v > 1080)
+        v = 1080;
+    if (v < 659)
+        v = 659;
+    if (v > 740 && v < 880)
+        v = 880;
+    if (v < 880)
+        return {false, v - 659};
+    return {true, v - 880};
+}
+
+bool HasFMBandMark(const QString& freqText) {
+    const qsizetype dot = freqText.indexOf(u'.');
+    const int whole = ParseDecimal(dot < 0 ? QString() : freqText.left(dot), 108);
+    return whole >= 75;
+}
+
+} // namespace Stations

@@ -1,0 +1,181 @@
+#include "StationListBox.h"
+
+#include "StationList.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QStringListModel>
+#include <QStyleOptionFocusRect>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+namespace {
+
+class TStationRowDelegate : public QStyledItemDelegate {
+public:
+    explicit TStationRowDelegate(TStationListBox* list) : QStyledItemDelegate(list), FList(list) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        FList->DrawItem(*painter, index.row(), option.rect,
+                        option.state.testFlag(QStyle::State_Selected),
+                        option.state.testFlag(QStyle::State_HasFocus));
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+        return {option.rect.width(), TStationListBox::RowHeight};
+    }
+
+private:
+    TStationListBox* FList;
+};
+
+// 16 less in each channel; a channel already below 16 stays at 0 rather than borrowing
+// from its neighbour, so dark backgrounds still get a plain darker stripe.
+QColor Darker16(const QColor& c) {
+    return QColor(std::max(c.red() - 16, 0), std::max(c.green() - 16, 0),
+                  std::max(c.blue() - 16, 0));
+}
+
+} // namespace
+
+TStationListBox::TStationListBox(QWidget* parent)
+    : QListView(parent), FModel(new QStringListModel(this)) {
+    setModel(FModel);
+    setItemDelegate(new TStationRowDelegate(this));
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont listFont(QStringLiteral("MS Sans Serif"));
+    listFont.setPixelSize(13);
+    setFont(listFont);
+}
+
+QStringList TStationListBox::Lines() const {
+    return FModel->stringList();
+}
+
+void TStationListBox::SetLines(const QStringList& lines) {
+    FModel->setStringList(lines);
+}
+
+int TStationListBox::Count() const {
+    return FModel->rowCount();
+}
+
+QString TStationListBox::Line(int index) const {
+    return FModel->data(FModel->index(index), Qt::DisplayRole).toString();
+}
+
+void TStationListBox::SetLine(int index, const QString& line) {
+    FModel->setData(FModel->index(index), line, Qt::DisplayRole);
+}
+
+void TStationListBox::AppendLine(const QString& line) {
+    const int row = FModel->rowCount();
+    FModel->insertRows(row, 1);
+    FModel->setData(FModel->index(row), line, Qt::DisplayRole);
+}
+
+void TStationListBox::DeleteLine(int index) {
+    FModel->removeRows(index, 1);
+}
+
+int TStationListBox::ItemIndex() const {
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void TStationListBox::SetItemIndex(int index) {
+    if (index < 0 || index >= Count()) {
+        selectionModel()->clearSelection();
+        return;
+    }
+    setCurrentIndex(FModel->index(index));
+}
+
+QString TStationListBox::TunedText() const {
+    return OnGetTuneValue ? Stations::FrequencyText(OnGetTuneValue()) : QString();
+}
+
+void TStationListBox::DrawItem(QPainter& painter, int index, const QRect& rect, bool selected,
+                               bool focused) const {
+    const QString line = Line(index);
+    const QString freq = Stations::FrequencyTextOf(line);
+    const QString name = Stations::NameOf(line);
+    const QPalette& pal = palette();
+
+    QColor background;
+    QColor text;
+    if (selected) {
+        background = pal.color(QPalette::Active, QPalette::Highlight);
+        text = pal.color(QPalette::Active, QPalette::HighlightedText);
+    } else {
+        background = pal.color(QPalette::Active, QPalette::Base);
+        if (index % 2 == 0)
+            background = Darker16(background);
+        text = pal.color(QPalette::Active, QPalette::Text);
+        if (!freq.isEmpty() && freq == TunedText()) {
+            text = background;
+            background = pal.color(QPalette::Disabled, QPalette::Text);
+        }
+    }
+
+    painter.save();
+    painter.setFont(font());
+    painter.fillRect(rect, background);
+    const int left = rect.left();
+    const int top = rect.top();
+    const QImage& band = Stations::HasFMBandMark(freq) ? FMBandImage : UKVBandImage;
+    if (!band.isNull())
+        painter.drawImage(QPoint(left, top), band);
+
+    painter.setPen(text);
+    const int columnRight =
+        left + 16 + painter.fontMetrics().horizontalAdvance(QStringLiteral("0000.0"));
+    painter.drawText(QRect(QPoint(left + 16, top), QPoint(columnRight - 1, rect.bottom())),
+                     Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, freq);
+    const QRect nameRect(QPoint(columnRight + 5, top), rect.bottomRight());
+    painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     QStringLiteral(" - ") + Stations::DisplayName(name));
+    if (Stations::IsFavouriteName(name) && !FavouriteImage.isNull())
+        painter.drawImage(QPoint(rect.right() + 1 - 16, top), FavouriteImage);
+
+    if (focused) {
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        frame.rect = rect;
+        frame.backgroundColor = background;
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+    }
+    painter.restore();
+}
+
+QImage TStationListBox::RowImage(int index, bool selected) const {
+    // Painting into RGB32 and converting is much faster than painting into 24 bits.
+    QImage image(viewport()->width(), RowHeight, QImage::Format_RGB32);
+    image.fill(palette().color(QPalette::Active, QPalette::Base));
+    {
+        QPainter painter(&image);
+        DrawItem(painter, index, image.rect(), selected, false);
+    }
+    return image.convertToFormat(QImage::Format_RGB888);
+}
+
+void TStationListBox::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (OnKeyPress)
+            OnKeyPress(key == Qt::Key_Space ? QChar(u' ') : QChar(u'\r'));
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void TStationListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListView::mouseDoubleClickEvent(event);
+    if (OnDblClick)
+        OnDblClick();
+}
