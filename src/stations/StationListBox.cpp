@@ -49,6 +49,8 @@ TStationListBox::TStationListBox(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont listFont(QStringLiteral("MS Sans Serif"));
     listFont.setPixelSize(13);
+    // The rows have always been drawn with a bitmap face: crisp, in exactly the row colours.
+    listFont.setStyleStrategy(QFont::NoAntialias);
     setFont(listFont);
 }
 
@@ -80,6 +82,8 @@ void TStationListBox::AppendLine(const QString& line) {
 
 void TStationListBox::DeleteLine(int index) {
     FModel->removeRows(index, 1);
+    // A deleted row leaves nothing selected, so a second delete cannot hit its neighbour.
+    selectionModel()->clearSelection();
 }
 
 int TStationListBox::ItemIndex() const {
