@@ -37,6 +37,12 @@ QColor Darker16(const QColor& c) {
                   std::max(c.blue() - 16, 0));
 }
 
+// The part of a text that can show in `width` pixels: laying out a line of hundreds of
+// thousands of characters only to clip it would stall every repaint.
+QString Visible(const QString& text, int width) {
+    return text.left(4 * qMax(width, 0) + 4);
+}
+
 } // namespace
 
 TStationListBox::TStationListBox(QWidget* parent)
@@ -138,11 +144,15 @@ void TStationListBox::DrawItem(QPainter& painter, int index, const QRect& rect, 
     painter.setPen(text);
     const int columnRight =
         left + 16 + painter.fontMetrics().horizontalAdvance(QStringLiteral("0000.0"));
+    // Right-aligned: what shows of an overlong text is its end.
+    const int columnWidth = columnRight - (left + 16);
     painter.drawText(QRect(QPoint(left + 16, top), QPoint(columnRight - 1, rect.bottom())),
-                     Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, freq);
+                     Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine,
+                     freq.size() > 4 * columnWidth + 4 ? freq.right(4 * columnWidth + 4) : freq);
     const QRect nameRect(QPoint(columnRight + 5, top), rect.bottomRight());
     painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     QStringLiteral(" - ") + Stations::DisplayName(name));
+                     QStringLiteral(" - ") +
+                         Visible(Stations::DisplayName(name), nameRect.width()));
     if (Stations::IsFavouriteName(name) && !FavouriteImage.isNull())
         painter.drawImage(QPoint(rect.right() + 1 - 16, top), FavouriteImage);
 

@@ -171,3 +171,14 @@ TEST_F(StationListBoxTest, SpaceEnterAndDoubleClickReachTheOwner) {
     QApplication::sendEvent(List.viewport(), &dbl);
     EXPECT_EQ(doubleClicks, 1);
 }
+
+TEST_F(StationListBoxTest, OverlongTextsLookAsWhenShorter) {
+    // Only what fits is laid out; the row must look the same as with a text that is merely
+    // too long.
+    const QString huge(300000, u'8');
+    const QString longer(2000, u'8');
+    List.SetLines({huge + "=" + huge, "=" + huge, longer + "=" + longer, "=" + longer});
+    EXPECT_EQ(List.RowImage(0, false), List.RowImage(2, false));
+    EXPECT_EQ(List.RowImage(1, false).copy(0, 0, 200, 16),
+              List.RowImage(3, false).copy(0, 0, 200, 16));
+}
