@@ -60,6 +60,11 @@ TEST(StationText, CodePageFollowsTheContent) {
     const QByteArray utf8 = EncodeStationText(beyond);
     EXPECT_EQ(utf8, (beyond.join("\r\n") + "\r\n").toUtf8());
     EXPECT_EQ(DecodeStationText(utf8), beyond);
+
+    // A byte-order mark written by some editor is not part of the first frequency.
+    EXPECT_EQ(DecodeStationText("\xef\xbb\xbf"
+                                "101.7=\xd0\x9d\r\n"),
+              QStringList({"101.7=Н"}));
 }
 
 TEST(StationText, EveryByteSurvivesReadAndWrite) {
