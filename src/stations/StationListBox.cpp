@@ -37,6 +37,17 @@ QColor Darker16(const QColor& c) {
                   std::max(c.blue() - 16, 0));
 }
 
+// The colour greyed-out text has on the list: the palette's placeholder colour laid over the
+// list's background (a plain mid grey on a white list).
+QColor GreyText(const QPalette& pal) {
+    const QColor grey = pal.color(QPalette::Active, QPalette::PlaceholderText);
+    const QColor base = pal.color(QPalette::Active, QPalette::Base);
+    const double a = grey.alphaF();
+    auto mix = [a](int over, int under) { return qRound(over * a + under * (1 - a)); };
+    return QColor(mix(grey.red(), base.red()), mix(grey.green(), base.green()),
+                  mix(grey.blue(), base.blue()));
+}
+
 // The part of a text that can show in `width` pixels: laying out a line of hundreds of
 // thousands of characters only to clip it would stall every repaint.
 QString Visible(const QString& text, int width) {
@@ -128,7 +139,7 @@ void TStationListBox::DrawItem(QPainter& painter, int index, const QRect& rect, 
         text = pal.color(QPalette::Active, QPalette::Text);
         if (!freq.isEmpty() && freq == TunedText()) {
             text = background;
-            background = pal.color(QPalette::Disabled, QPalette::Text);
+            background = GreyText(pal);
         }
     }
 

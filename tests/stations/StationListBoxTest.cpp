@@ -26,7 +26,7 @@ protected:
         pal.setColor(QPalette::Text, Qt::black);
         pal.setColor(QPalette::Highlight, Highlight);
         pal.setColor(QPalette::HighlightedText, White);
-        pal.setColor(QPalette::Disabled, QPalette::Text, GreyText);
+        pal.setColor(QPalette::PlaceholderText, GreyText);
         List.setPalette(pal);
         List.setGeometry(0, 0, 297, 238);
         List.show();
@@ -85,6 +85,18 @@ TEST_F(StationListBoxTest, TunedRowIsInvertedUnlessSelected) {
     EXPECT_TRUE(InkIn(selected, 16, columnEnd, Highlight).contains(White.rgb()));
 
     EXPECT_EQ(Pixel(plain, plain.width() - 20), Stripe);
+}
+
+TEST_F(StationListBoxTest, TunedBackgroundIsThePlaceholderGreyOverTheList) {
+    // Qt's grey text is half-transparent black; on a white list it is a solid mid grey.
+    QPalette pal = List.palette();
+    pal.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128));
+    List.setPalette(pal);
+    List.SetLines({"101.7=a"});
+    const QColor grey = Pixel(List.RowImage(0, false), 200);
+    EXPECT_NEAR(grey.red(), 127, 1);
+    EXPECT_EQ(grey.red(), grey.green());
+    EXPECT_EQ(grey.red(), grey.blue());
 }
 
 TEST_F(StationListBoxTest, TunedMatchIsByText) {
