@@ -151,6 +151,35 @@ public:
     void LoadStations();
     bool SaveStations();
     void ShowStationName(int TuneValue);
+
+    // The list holds the station lines; nothing else keeps a copy.
+    class TStationListBox* ListBoxStations = nullptr;
+    QToolButton* SpeedButtonAddStation = nullptr;
+    QToolButton* SpeedButtonEditStation = nullptr;
+    QToolButton* SpeedButtonDelStation = nullptr;
+    QToolButton* SpeedButtonSortList = nullptr;
+    QMenu* PopupMenuStationsList = nullptr;
+    class QAction* NListAdd = nullptr;
+    class QAction* NListEdit = nullptr;
+    class QAction* NListDelete = nullptr;
+    class QAction* NListSort = nullptr;
+    class QAction* NListMarked = nullptr;
+
+    void SpeedButtonAddStationClick();
+    void SpeedButtonEditStationClick();
+    void SpeedButtonDelStationClick();
+    void SpeedButtonSortListClick();
+    void NListMarkedClick();
+    void ListBoxStationsDblClick();
+    void ListBoxStationsKeyPress(QChar Key);
+
+private:
+    // The program's station dialog, or one of the window's own when there is none (a main
+    // window made without the program around it).
+    class TFormStation* StationDialog();
+    class TFormStation* FOwnStationDialog = nullptr;
+
+public:
     // --- end of station list ---
 
 signals:

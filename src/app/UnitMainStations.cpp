@@ -1,10 +1,206 @@
-// The station list's part of the main window. First version: an empty list; the station
-// file and its operations plug in here.
+// The station list part of the main window: its controls, the station file and every list
+// operation. The list control holds the station lines; nothing else keeps a copy. A write
+// that fails is shown and leaves the change in the list, to reach the file with the next
+// write. GUI thread only.
+#include "Forms.h"
 #include "UnitMain.h"
+#include "controls/ImageTrackBar.h"
+#include "controls/OrvalenScreen.h"
+#include "controls/Pictures.h"
+#include "stations/StationFile.h"
+#include "stations/StationList.h"
+#include "stations/StationListBox.h"
+#include "stations/UnitStation.h"
 
-void TMainForm::CreateStationControls() {}
-void TMainForm::LoadStations() {}
-bool TMainForm::SaveStations() {
-    return true;
+#include <QAction>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QToolButton>
+
+namespace {
+
+QIcon ImageList2Icon(int index) {
+    return QIcon(QPixmap::fromImage(Pictures::ImageList2(index)));
 }
-void TMainForm::ShowStationName(int) {}
+
+QToolButton* MakeListButton(QWidget* parent, int top, const QString& hint, int image) {
+    auto* button = new QToolButton(parent);
+    button->setGeometry(315, top, 30, 28);
+    button->setAutoRaise(true);
+    button->setToolTip(hint);
+    button->setIcon(ImageList2Icon(image));
+    return button;
+}
+
+int ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    return box.exec();
+}
+
+} // namespace
+
+void TMainForm::CreateStationControls() {
+    ListBoxStations = new TStationListBox(GroupBoxList);
+    ListBoxStations->setGeometry(8, 16, 297, 238);
+    ListBoxStations->FavouriteImage = Pictures::ImageList2(4);
+    ListBoxStations->FMBandImage = Pictures::ImageList2(5);
+    ListBoxStations->UKVBandImage = Pictures::ImageList2(6);
+    // The display is made after the list; until then no row counts as tuned.
+    ListBoxStations->OnGetTuneValue = [this] { return FScreen ? FScreen->TuneValue() : 0; };
+    ListBoxStations->OnDblClick = [this] { ListBoxStationsDblClick(); };
+    ListBoxStations->OnKeyPress = [this](QChar key) { ListBoxStationsKeyPress(key); };
+
+    SpeedButtonAddStation = MakeListButton(GroupBoxList, 16, QStringLiteral("Добавить станцию"), 0);
+    SpeedButtonEditStation = MakeListButton(GroupBoxList, 47, QStringLiteral("Править станцию"), 1);
+    SpeedButtonDelStation = MakeListButton(GroupBoxList, 79, QStringLiteral("Удалить станцию"), 2);
+    SpeedButtonSortList =
+        MakeListButton(GroupBoxList, 223, QStringLiteral("Сортировать список"), 3);
+    connect(SpeedButtonAddStation, &QToolButton::clicked, this,
+            &TMainForm::SpeedButtonAddStationClick);
+    connect(SpeedButtonEditStation, &QToolButton::clicked, this,
+            &TMainForm::SpeedButtonEditStationClick);
+    connect(SpeedButtonDelStation, &QToolButton::clicked, this,
+            &TMainForm::SpeedButtonDelStationClick);
+    connect(SpeedButtonSortList, &QToolButton::clicked, this, &TMainForm::SpeedButtonSortListClick);
+
+    PopupMenuStationsList = new QMenu(this);
+    auto addItem = [this](const QString& caption, int image, void (TMainForm::*handler)()) {
+        QAction* item = PopupMenuStationsList->addAction(ImageList2Icon(image), caption);
+        connect(item, &QAction::triggered, this, handler);
+        return item;
+    };
+    NListAdd = addItem(QStringLiteral("Добавить"), 0, &TMainForm::SpeedButtonAddStationClick);
+    NListEdit = addItem(QStringLiteral("Править"), 1, &TMainForm::SpeedButtonEditStationClick);
+    NListDelete = addItem(QStringLiteral("Удалить"), 2, &TMainForm::SpeedButtonDelStationClick);
+    PopupMenuStationsList->addSeparator();
+    NListSort = addItem(QStringLiteral("Сортировать"), 3, &TMainForm::SpeedButtonSortListClick);
+    PopupMenuStationsList->addSeparator();
+    NListMarked = addItem(QStringLiteral("Избранное"), 4, &TMainForm::NListMarkedClick);
+    ListBoxStations->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListBoxStations, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
+        PopupMenuStationsList->popup(ListBoxStations->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TMainForm::LoadStations() {
+    QStringList lines;
+    if (Stations::LoadStationFile(FStationPath, lines))
+        ListBoxStations->SetLines(lines);
+}
+
+bool TMainForm::SaveStations() {
+    QString error;
+    if (Stations::SaveStationFile(FStationPath, ListBoxStations->Lines(), &error))
+        return true;
+    QMessageBox::critical(this, QCoreApplication::applicationName(), error);
+    return false;
+}
+
+void TMainForm::ShowStationName(int TuneValue) {
+    FScreen->SetRDSString(QString());
+    const QStringList lines = ListBoxStations->Lines();
+    const int index = Stations::FindStation(lines, Stations::FrequencyText(TuneValue));
+    FScreen->SetText(index < 0 ? QString() : Stations::DisplayName(Stations::NameOf(lines[index])));
+    // The tuned row's look follows the tuning.
+    ListBoxStations->viewport()->update();
+}
+
+TFormStation* TMainForm::StationDialog() {
+    if (FormStation)
+        return FormStation;
+    if (!FOwnStationDialog)
+        FOwnStationDialog = new TFormStation(this);
+    return FOwnStationDialog;
+}
+
+void TMainForm::SpeedButtonAddStationClick() {
+    TFormStation* dialog = StationDialog();
+    const int tuneValue = TrackBarFMTune->Position() + (FBandFM ? 880 : 659);
+    dialog->EditFreq->setText(Stations::FrequencyText(tuneValue));
+    dialog->EditName->clear();
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    const QString freq = Stations::NormaliseFrequency(dialog->EditFreq->text());
+    if (Stations::FindStation(ListBoxStations->Lines(), freq) >= 0) {
+        ShowMessage(this, QMessageBox::Critical, QStringLiteral("Предупреждение"),
+                    QStringLiteral("Станция с такой частотой уже есть в списке"));
+        return;
+    }
+    ListBoxStations->AppendLine(freq + u'=' + dialog->EditName->text());
+    SaveStations();
+    ShowStationName(FScreen->TuneValue());
+}
+
+void TMainForm::SpeedButtonEditStationClick() {
+    const int index = ListBoxStations->ItemIndex();
+    if (index < 0)
+        return;
+    TFormStation* dialog = StationDialog();
+    const QString line = ListBoxStations->Line(index);
+    dialog->EditFreq->setText(Stations::FrequencyTextOf(line));
+    // A favourite's marker stays in the text, so the mark survives the edit.
+    dialog->EditName->setText(Stations::NameOf(line));
+    if (dialog->exec() != QDialog::Accepted)
+        return;
+    const QString freq = Stations::NormaliseFrequency(dialog->EditFreq->text());
+    ListBoxStations->SetLine(index, freq + u'=' + dialog->EditName->text());
+    SaveStations();
+    ShowStationName(FScreen->TuneValue());
+}
+
+void TMainForm::SpeedButtonDelStationClick() {
+    const int index = ListBoxStations->ItemIndex();
+    if (index < 0) {
+        ShowMessage(this, QMessageBox::Information, QStringLiteral("Предупреждение"),
+                    QStringLiteral("Необходимо выбрать запись"));
+        return;
+    }
+    if (ShowMessage(this, QMessageBox::Information, QStringLiteral("Подтверждение"),
+                    QStringLiteral("Станция будет удалена из списка"),
+                    QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+        return;
+    ListBoxStations->DeleteLine(index);
+    SaveStations();
+}
+
+void TMainForm::SpeedButtonSortListClick() {
+    QStringList lines = ListBoxStations->Lines();
+    const int selected = ListBoxStations->ItemIndex();
+    Stations::SortStations(lines);
+    ListBoxStations->SetLines(lines);
+    ListBoxStations->SetItemIndex(selected);
+    SaveStations();
+}
+
+void TMainForm::NListMarkedClick() {
+    const int index = ListBoxStations->ItemIndex();
+    if (index < 0)
+        return;
+    // Not written here: the mark reaches the file with the next write.
+    ListBoxStations->SetLine(index, Stations::ToggleFavourite(ListBoxStations->Line(index)));
+    ListBoxStations->viewport()->update();
+}
+
+void TMainForm::ListBoxStationsDblClick() {
+    const int index = ListBoxStations->ItemIndex();
+    if (index < 0)
+        return;
+    const Stations::TStationTune tune =
+        Stations::StationTuneTarget(Stations::FrequencyTextOf(ListBoxStations->Line(index)));
+    // The band is switched even when it stays the same, which first tunes the band's
+    // remembered position; the change handler ignores a repeat, so the station is tuned once.
+    TrackBarFMTune->SetMax(tune.BandFM ? 200 : 81);
+    SpeedButtonFMBand->setChecked(!tune.BandFM);
+    SpeedButtonFMBandClick();
+    TrackBarFMTune->SetPosition(tune.Position);
+    TrackBarFMTuneChange();
+}
+
+void TMainForm::ListBoxStationsKeyPress(QChar Key) {
+    if (Key == u' ' || Key == u'\r')
+        ListBoxStationsDblClick();
+}

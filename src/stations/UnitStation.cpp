@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-TFormStation* FormStation = nullptr;
-
 TFormStation::TFormStation(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -40,14 +38,6 @@ TFormStation::TFormStation(QWidget* owner)
     BitBtn2->setAutoDefault(false);
     BitBtn2->setDefault(false);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
-
-    if (FormStation == nullptr)
-        FormStation = this;
-}
-
-TFormStation::~TFormStation() {
-    if (FormStation == this)
-        FormStation = nullptr;
 }
 
 void TFormStation::showEvent(QShowEvent* event) {

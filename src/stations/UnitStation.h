@@ -14,7 +14,6 @@ class TFormStation : public QDialog {
     Q_OBJECT
 public:
     explicit TFormStation(QWidget* owner = nullptr);
-    ~TFormStation() override;
 
     QGroupBox* GroupBox1;
     QLabel* Label1;
@@ -28,6 +27,3 @@ protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
-
-// The one station dialog of the program, made at start-up.
-extern TFormStation* FormStation;

@@ -18,7 +18,6 @@ void Press(QWidget* target, int key) {
 
 TEST(FormStation, LooksAsDocumented) {
     TFormStation form;
-    EXPECT_EQ(FormStation, &form);
     EXPECT_EQ(form.windowTitle(), "Станция");
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(form.size(), QSize(297, 176));
