@@ -46,6 +46,20 @@ void RegisterFontSubstitutes() {
     (void)done;
 }
 
+// Draws one line of text with the top of its cell at rect.top(), aligned left or right in
+// rect. The cell's ascent is held to the pixel height: the look-alike of "Book Antiqua" has
+// a taller ascent than the face the layout was made for, which would push the digits' foot
+// below the top band into the reflection.
+void DrawTopAligned(QPainter& painter, const QRect& rect, Qt::Alignment align,
+                    const QString& text) {
+    const QFontMetrics metrics(painter.font());
+    const int pixels = painter.font().pixelSize();
+    const int ascent = pixels > 0 ? std::min(metrics.ascent(), pixels - 1) : metrics.ascent();
+    const QRect cell(rect.left(), rect.top() + ascent - metrics.ascent(), rect.width(),
+                     metrics.height());
+    painter.drawText(cell, int(align | Qt::AlignTop | Qt::TextDontClip), text);
+}
+
 void PutPixel(QImage& image, int x, int y, QRgb colour) {
     if (x >= 0 && y >= 0 && x < image.width() && y < image.height())
         reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
@@ -269,9 +283,9 @@ int TOrvalenScreen::DrawTopBand(QPainter& painter) {
     const QFontMetrics smallMetrics(small);
     const int u = smallMetrics.horizontalAdvance(QStringLiteral("УКВ"));
     painter.setPen(FIsFmStyle ? active : FDisabledColor);
-    painter.drawText(QRect(36, 24, u, 13), Qt::AlignRight | Qt::AlignTop, QStringLiteral("FM"));
+    DrawTopAligned(painter, QRect(36, 24, u, 13), Qt::AlignRight, QStringLiteral("FM"));
     painter.setPen(FIsFmStyle ? FDisabledColor : active);
-    painter.drawText(QRect(36, 7, u, 16), Qt::AlignRight | Qt::AlignTop, QStringLiteral("УКВ"));
+    DrawTopAligned(painter, QRect(36, 7, u, 16), Qt::AlignRight, QStringLiteral("УКВ"));
 
     const QFont big = InPixels(FFreqFont);
     painter.setFont(big);
@@ -281,22 +295,21 @@ int TOrvalenScreen::DrawTopBand(QPainter& painter) {
     const int f = 36 + u + 3;
     const int w = bigMetrics.horizontalAdvance(QStringLiteral("000.0"));
     painter.setPen(active);
-    painter.drawText(QRect(f, 0, w, 46), Qt::AlignRight | Qt::AlignTop, text);
+    DrawTopAligned(painter, QRect(f, 0, w, 46), Qt::AlignRight, text);
 
     painter.setFont(small);
     const int m = f + w + 2;
     const int mhz = smallMetrics.horizontalAdvance(QStringLiteral("Mhz"));
     painter.setPen(FTunerState ? FFreqFontColor : FDisabledColor);
-    painter.drawText(QRect(m, 24, mhz, 13), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Mhz"));
+    DrawTopAligned(painter, QRect(m, 24, mhz, 13), Qt::AlignLeft, QStringLiteral("Mhz"));
     const int x = m + mhz + 2;
 
     static const QFont labels = InPixels(MakeFont("Arial", 7, true));
     painter.setFont(labels);
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip;
     painter.setPen(FIsStereo && FTunerState ? FStereoColor : FDisabledColor);
-    painter.drawText(QRect(x, 5, 0, 0), flags, QStringLiteral("STEREO"));
+    DrawTopAligned(painter, QRect(x, 5, 0, 0), Qt::AlignLeft, QStringLiteral("STEREO"));
     painter.setPen(FRDSEnabled && FTunerState ? FStereoColor : FDisabledColor);
-    painter.drawText(QRect(x - 23, 5, 0, 0), flags, QStringLiteral("RDS"));
+    DrawTopAligned(painter, QRect(x - 23, 5, 0, 0), Qt::AlignLeft, QStringLiteral("RDS"));
     return x;
 }
 
