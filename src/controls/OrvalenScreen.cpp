@@ -128,6 +128,7 @@ TOrvalenScreen::TOrvalenScreen(QWidget* parent) : QWidget(parent) {
     RegisterFontSubstitutes();
     FFreqFont = MakeFont("Book Antiqua", 28, false);
     FTextFont = MakeFont("Arial", 12, false);
+    PrepareFonts();
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(244, 75);
     FColumnOff = MakeColumn(false);
@@ -153,9 +154,16 @@ ORVALEN_FULL_PAINT_SETTER(IsFmStyle, bool, FIsFmStyle)
 ORVALEN_FULL_PAINT_SETTER(DisabledColor, const QColor&, FDisabledColor)
 ORVALEN_FULL_PAINT_SETTER(StereoColor, const QColor&, FStereoColor)
 ORVALEN_FULL_PAINT_SETTER(LevelColor, const QColor&, FLevelColor)
-ORVALEN_FULL_PAINT_SETTER(FreqFont, const QFont&, FFreqFont)
 ORVALEN_FULL_PAINT_SETTER(FreqFontColor, const QColor&, FFreqFontColor)
 #undef ORVALEN_FULL_PAINT_SETTER
+
+void TOrvalenScreen::SetFreqFont(const QFont& value) {
+    if (value == FFreqFont)
+        return;
+    FFreqFont = value;
+    PrepareFonts();
+    Paint();
+}
 
 void TOrvalenScreen::SetTuneLevel(int value) {
     value = std::clamp(value, 0, 15);
@@ -186,6 +194,7 @@ void TOrvalenScreen::SetTextFont(const QFont& value) {
     if (value == FTextFont)
         return;
     FTextFont = value;
+    PrepareFonts();
     UpdateTextPanel();
 }
 
@@ -246,6 +255,19 @@ void TOrvalenScreen::SetPeekRight(int value) {
 
 // Drawing ------------------------------------------------------------------------------------
 
+// The fonts in the sizes they are drawn at, and the text widths the layout needs, are worked
+// out when a font is set, so that painting measures nothing and allocates no fonts.
+void TOrvalenScreen::PrepareFonts() {
+    FMarksFont = AtPoints(FFreqFont, 8);
+    FDigitsFont = InPixels(FFreqFont);
+    FLabelsFont = InPixels(MakeFont("Arial", 7, true));
+    FPanelFont = InPixels(FTextFont);
+    const QFontMetrics marks(FMarksFont);
+    FMarksWidth = marks.horizontalAdvance(QStringLiteral("УКВ"));
+    FUnitWidth = marks.horizontalAdvance(QStringLiteral("Mhz"));
+    FDigitsWidth = QFontMetrics(FDigitsFont).horizontalAdvance(QStringLiteral("000.0"));
+}
+
 void TOrvalenScreen::Paint() {
     const int w = width(), h = height();
     if (FFrame.size() != QSize(w, h)) {
@@ -278,34 +300,29 @@ int TOrvalenScreen::DrawTopBand(QPainter& painter) {
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(FBackColor);
 
-    const QFont small = AtPoints(FFreqFont, 8);
-    painter.setFont(small);
-    const QFontMetrics smallMetrics(small);
-    const int u = smallMetrics.horizontalAdvance(QStringLiteral("УКВ"));
+    painter.setFont(FMarksFont);
+    const int u = FMarksWidth;
     painter.setPen(FIsFmStyle ? active : FDisabledColor);
     DrawTopAligned(painter, QRect(36, 24, u, 13), Qt::AlignRight, QStringLiteral("FM"));
     painter.setPen(FIsFmStyle ? FDisabledColor : active);
     DrawTopAligned(painter, QRect(36, 7, u, 16), Qt::AlignRight, QStringLiteral("УКВ"));
 
-    const QFont big = InPixels(FFreqFont);
-    painter.setFont(big);
-    const QFontMetrics bigMetrics(big);
+    // "%4d" with a point before the last digit: 880 becomes " 88.0".
+    painter.setFont(FDigitsFont);
     QString text = QString::asprintf("%4d", FTuneValue);
     text.insert(3, QLatin1Char('.'));
     const int f = 36 + u + 3;
-    const int w = bigMetrics.horizontalAdvance(QStringLiteral("000.0"));
+    const int w = FDigitsWidth;
     painter.setPen(active);
     DrawTopAligned(painter, QRect(f, 0, w, 46), Qt::AlignRight, text);
 
-    painter.setFont(small);
+    painter.setFont(FMarksFont);
     const int m = f + w + 2;
-    const int mhz = smallMetrics.horizontalAdvance(QStringLiteral("Mhz"));
     painter.setPen(FTunerState ? FFreqFontColor : FDisabledColor);
-    DrawTopAligned(painter, QRect(m, 24, mhz, 13), Qt::AlignLeft, QStringLiteral("Mhz"));
-    const int x = m + mhz + 2;
+    DrawTopAligned(painter, QRect(m, 24, FUnitWidth, 13), Qt::AlignLeft, QStringLiteral("Mhz"));
+    const int x = m + FUnitWidth + 2;
 
-    static const QFont labels = InPixels(MakeFont("Arial", 7, true));
-    painter.setFont(labels);
+    painter.setFont(FLabelsFont);
     painter.setPen(FIsStereo && FTunerState ? FStereoColor : FDisabledColor);
     DrawTopAligned(painter, QRect(x, 5, 0, 0), Qt::AlignLeft, QStringLiteral("STEREO"));
     painter.setPen(FRDSEnabled && FTunerState ? FStereoColor : FDisabledColor);
@@ -332,7 +349,7 @@ void TOrvalenScreen::DrawTextPanel(QPainter& painter) {
     painter.fillRect(QRect(0, TextPanelTop, w, h - TextPanelTop), FBackColor);
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(FBackColor);
-    painter.setFont(InPixels(FTextFont));
+    painter.setFont(FPanelFont);
     painter.setPen(FTunerState ? FTextFontColor : FDisabledColor);
     const int flags = Qt::AlignLeft | Qt::AlignTop;
     const QRect name(3, 57, NameRight - 3, h - 57);
