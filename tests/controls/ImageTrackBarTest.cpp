@@ -200,3 +200,16 @@ TEST(TrackBarPaint, WithoutPicturesDrawsOutlines) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TrackBarWidget, ShowsWhatItPaints) {
+    TImageTrackBar bar(nullptr);
+    bar.SetColor(QColor(200, 210, 220));
+    bar.SetPosition(120);
+    const QImage shown = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, bar.Frame().convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(shown.pixelColor(50, 2), QColor(200, 210, 220));
+}
+
+} // namespace

@@ -239,3 +239,17 @@ TEST_F(Screen, SingleBorderFramesTheScreenInTheControlsColour) {
 }
 
 } // namespace
+
+namespace {
+
+// What the window system shows is the frame image, including after a resize.
+TEST(ScreenWidget, ShowsItsFrame) {
+    TOrvalenScreen screen(nullptr);
+    screen.SetTunerState(true);
+    screen.resize(248, 75);
+    const QImage shown = screen.grab().toImage().convertToFormat(QImage::Format_BGR888);
+    ASSERT_EQ(screen.Frame().size(), QSize(248, 75));
+    EXPECT_EQ(shown, screen.Frame());
+}
+
+} // namespace
