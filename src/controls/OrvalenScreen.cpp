@@ -38,7 +38,7 @@ QFont MakeFont(const char* family, int points, bool bold) {
 }
 
 void RegisterFontSubstitutes() {
-    // "Book Antiqua" is a Palatino design; P052 is the free one with the same metrics.
+    // "Book Antiqua" is a Palatino design; P052 is the nearest free face to it.
     static const bool done = [] {
         QFont::insertSubstitution(QStringLiteral("Book Antiqua"), QStringLiteral("P052"));
         return true;
@@ -139,40 +139,72 @@ TOrvalenScreen::TOrvalenScreen(QWidget* parent) : QWidget(parent) {
 
 // Setters ------------------------------------------------------------------------------------
 
-#define ORVALEN_FULL_PAINT_SETTER(Name, Type, Field)                                               \
-    void TOrvalenScreen::Set##Name(Type value) {                                                   \
-        if (Field == value)                                                                        \
-            return;                                                                                \
-        Field = value;                                                                             \
-        Paint();                                                                                   \
-    }
+namespace {
 
-ORVALEN_FULL_PAINT_SETTER(TuneValue, int, FTuneValue)
-ORVALEN_FULL_PAINT_SETTER(TunerState, bool, FTunerState)
-ORVALEN_FULL_PAINT_SETTER(IsStereo, bool, FIsStereo)
-ORVALEN_FULL_PAINT_SETTER(IsFmStyle, bool, FIsFmStyle)
-ORVALEN_FULL_PAINT_SETTER(DisabledColor, const QColor&, FDisabledColor)
-ORVALEN_FULL_PAINT_SETTER(StereoColor, const QColor&, FStereoColor)
-ORVALEN_FULL_PAINT_SETTER(LevelColor, const QColor&, FLevelColor)
-ORVALEN_FULL_PAINT_SETTER(FreqFontColor, const QColor&, FFreqFontColor)
-#undef ORVALEN_FULL_PAINT_SETTER
+// Setters act only on a change; this stores the value and tells whether it was one.
+template <class T> bool Store(T& field, const T& value) {
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+void TOrvalenScreen::SetTuneValue(int value) {
+    if (Store(FTuneValue, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetTunerState(bool value) {
+    if (Store(FTunerState, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetIsStereo(bool value) {
+    if (Store(FIsStereo, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetIsFmStyle(bool value) {
+    if (Store(FIsFmStyle, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetDisabledColor(const QColor& value) {
+    if (Store(FDisabledColor, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetStereoColor(const QColor& value) {
+    if (Store(FStereoColor, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetLevelColor(const QColor& value) {
+    if (Store(FLevelColor, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetFreqFontColor(const QColor& value) {
+    if (Store(FFreqFontColor, value))
+        Paint();
+}
 
 void TOrvalenScreen::SetFreqFont(const QFont& value) {
-    if (value == FFreqFont)
+    if (!Store(FFreqFont, value))
         return;
-    FFreqFont = value;
     PrepareFonts();
     Paint();
 }
 
+// The stored level is the clamped one, so -3 after 0 changes nothing.
 void TOrvalenScreen::SetTuneLevel(int value) {
-    value = std::clamp(value, 0, 15);
-    if (value == FTuneLevel)
-        return;
-    FTuneLevel = value;
-    Paint();
+    if (Store(FTuneLevel, std::clamp(value, 0, 15)))
+        Paint();
 }
 
+// These two redraw on every call: the tuner controller relies on it to refresh the screen.
 void TOrvalenScreen::SetRDSEnabled(bool value) {
     FRDSEnabled = value;
     Paint();
@@ -184,73 +216,55 @@ void TOrvalenScreen::SetRDSString(const QString& value) {
 }
 
 void TOrvalenScreen::SetText(const QString& value) {
-    if (value == FText)
-        return;
-    FText = value;
-    UpdateTextPanel();
+    if (Store(FText, value))
+        UpdateTextPanel();
 }
 
 void TOrvalenScreen::SetTextFont(const QFont& value) {
-    if (value == FTextFont)
+    if (!Store(FTextFont, value))
         return;
-    FTextFont = value;
     PrepareFonts();
     UpdateTextPanel();
 }
 
 void TOrvalenScreen::SetTextFontColor(const QColor& value) {
-    if (value == FTextFontColor)
-        return;
-    FTextFontColor = value;
-    UpdateTextPanel();
+    if (Store(FTextFontColor, value))
+        UpdateTextPanel();
 }
 
+// These two take the ordinary way: the next repaint of the widget redraws the frame.
 void TOrvalenScreen::SetBackColor(const QColor& value) {
-    if (value == FBackColor)
+    if (!Store(FBackColor, value))
         return;
-    FBackColor = value;
     FFramePending = true;
     update();
 }
 
 void TOrvalenScreen::SetBorderStyle(TBorderStyle value) {
-    if (value == FBorderStyle)
+    if (!Store(FBorderStyle, value))
         return;
-    FBorderStyle = value;
     FFramePending = true;
     update();
 }
 
 void TOrvalenScreen::SetVolumeLeft(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FVolumeLeft)
-        return;
-    FVolumeLeft = value;
-    UpdateColumn(true);
+    if (Store(FVolumeLeft, std::clamp(value, 0, 8)))
+        UpdateColumn(true);
 }
 
 void TOrvalenScreen::SetVolumeRight(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FVolumeRight)
-        return;
-    FVolumeRight = value;
-    UpdateColumn(false);
+    if (Store(FVolumeRight, std::clamp(value, 0, 8)))
+        UpdateColumn(false);
 }
 
 void TOrvalenScreen::SetPeekLeft(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FPeekLeft)
-        return;
-    FPeekLeft = value;
-    UpdateColumn(true);
+    if (Store(FPeekLeft, std::clamp(value, 0, 8)))
+        UpdateColumn(true);
 }
 
 void TOrvalenScreen::SetPeekRight(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FPeekRight)
-        return;
-    FPeekRight = value;
-    UpdateColumn(false);
+    if (Store(FPeekRight, std::clamp(value, 0, 8)))
+        UpdateColumn(false);
 }
 
 // Drawing ------------------------------------------------------------------------------------
