@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <numbers>
 
 namespace {
 
@@ -268,7 +269,7 @@ void Sort(QPainter& p) {
 void Star(QPainter& p) {
     QPolygonF star;
     for (int i = 0; i < 10; ++i) {
-        const double a = -M_PI / 2 + i * M_PI / 5;
+        const double a = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
         const double r = i % 2 ? 3.1 : 7.4;
         star << QPointF(8 + r * std::cos(a), 8.6 + r * std::sin(a));
     }
