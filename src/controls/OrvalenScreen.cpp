@@ -38,12 +38,26 @@ QFont MakeFont(const char* family, int points, bool bold) {
 }
 
 void RegisterFontSubstitutes() {
-    // "Book Antiqua" is a Palatino design; P052 is the free one with the same metrics.
+    // "Book Antiqua" is a Palatino design; P052 is the nearest free face to it.
     static const bool done = [] {
         QFont::insertSubstitution(QStringLiteral("Book Antiqua"), QStringLiteral("P052"));
         return true;
     }();
     (void)done;
+}
+
+// Draws one line of text with the top of its cell at rect.top(), aligned left or right in
+// rect. The cell's ascent is held to the pixel height: the look-alike of "Book Antiqua" has
+// a taller ascent than the face the layout was made for, which would push the digits' foot
+// below the top band into the reflection.
+void DrawTopAligned(QPainter& painter, const QRect& rect, Qt::Alignment align,
+                    const QString& text) {
+    const QFontMetrics metrics(painter.font());
+    const int pixels = painter.font().pixelSize();
+    const int ascent = pixels > 0 ? std::min(metrics.ascent(), pixels - 1) : metrics.ascent();
+    const QRect cell(rect.left(), rect.top() + ascent - metrics.ascent(), rect.width(),
+                     metrics.height());
+    painter.drawText(cell, int(align | Qt::AlignTop | Qt::TextDontClip), text);
 }
 
 void PutPixel(QImage& image, int x, int y, QRgb colour) {
@@ -114,6 +128,7 @@ TOrvalenScreen::TOrvalenScreen(QWidget* parent) : QWidget(parent) {
     RegisterFontSubstitutes();
     FFreqFont = MakeFont("Book Antiqua", 28, false);
     FTextFont = MakeFont("Arial", 12, false);
+    PrepareFonts();
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(244, 75);
     FColumnOff = MakeColumn(false);
@@ -124,33 +139,72 @@ TOrvalenScreen::TOrvalenScreen(QWidget* parent) : QWidget(parent) {
 
 // Setters ------------------------------------------------------------------------------------
 
-#define ORVALEN_FULL_PAINT_SETTER(Name, Type, Field)                                               \
-    void TOrvalenScreen::Set##Name(Type value) {                                                   \
-        if (Field == value)                                                                        \
-            return;                                                                                \
-        Field = value;                                                                             \
-        Paint();                                                                                   \
-    }
+namespace {
 
-ORVALEN_FULL_PAINT_SETTER(TuneValue, int, FTuneValue)
-ORVALEN_FULL_PAINT_SETTER(TunerState, bool, FTunerState)
-ORVALEN_FULL_PAINT_SETTER(IsStereo, bool, FIsStereo)
-ORVALEN_FULL_PAINT_SETTER(IsFmStyle, bool, FIsFmStyle)
-ORVALEN_FULL_PAINT_SETTER(DisabledColor, const QColor&, FDisabledColor)
-ORVALEN_FULL_PAINT_SETTER(StereoColor, const QColor&, FStereoColor)
-ORVALEN_FULL_PAINT_SETTER(LevelColor, const QColor&, FLevelColor)
-ORVALEN_FULL_PAINT_SETTER(FreqFont, const QFont&, FFreqFont)
-ORVALEN_FULL_PAINT_SETTER(FreqFontColor, const QColor&, FFreqFontColor)
-#undef ORVALEN_FULL_PAINT_SETTER
+// Setters act only on a change; this stores the value and tells whether it was one.
+template <class T> bool Store(T& field, const T& value) {
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
 
-void TOrvalenScreen::SetTuneLevel(int value) {
-    value = std::clamp(value, 0, 15);
-    if (value == FTuneLevel)
+} // namespace
+
+void TOrvalenScreen::SetTuneValue(int value) {
+    if (Store(FTuneValue, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetTunerState(bool value) {
+    if (Store(FTunerState, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetIsStereo(bool value) {
+    if (Store(FIsStereo, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetIsFmStyle(bool value) {
+    if (Store(FIsFmStyle, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetDisabledColor(const QColor& value) {
+    if (Store(FDisabledColor, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetStereoColor(const QColor& value) {
+    if (Store(FStereoColor, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetLevelColor(const QColor& value) {
+    if (Store(FLevelColor, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetFreqFontColor(const QColor& value) {
+    if (Store(FFreqFontColor, value))
+        Paint();
+}
+
+void TOrvalenScreen::SetFreqFont(const QFont& value) {
+    if (!Store(FFreqFont, value))
         return;
-    FTuneLevel = value;
+    PrepareFonts();
     Paint();
 }
 
+// The stored level is the clamped one, so -3 after 0 changes nothing.
+void TOrvalenScreen::SetTuneLevel(int value) {
+    if (Store(FTuneLevel, std::clamp(value, 0, 15)))
+        Paint();
+}
+
+// These two redraw on every call: the tuner controller relies on it to refresh the screen.
 void TOrvalenScreen::SetRDSEnabled(bool value) {
     FRDSEnabled = value;
     Paint();
@@ -162,75 +216,71 @@ void TOrvalenScreen::SetRDSString(const QString& value) {
 }
 
 void TOrvalenScreen::SetText(const QString& value) {
-    if (value == FText)
-        return;
-    FText = value;
-    UpdateTextPanel();
+    if (Store(FText, value))
+        UpdateTextPanel();
 }
 
 void TOrvalenScreen::SetTextFont(const QFont& value) {
-    if (value == FTextFont)
+    if (!Store(FTextFont, value))
         return;
-    FTextFont = value;
+    PrepareFonts();
     UpdateTextPanel();
 }
 
 void TOrvalenScreen::SetTextFontColor(const QColor& value) {
-    if (value == FTextFontColor)
-        return;
-    FTextFontColor = value;
-    UpdateTextPanel();
+    if (Store(FTextFontColor, value))
+        UpdateTextPanel();
 }
 
+// These two take the ordinary way: the next repaint of the widget redraws the frame.
 void TOrvalenScreen::SetBackColor(const QColor& value) {
-    if (value == FBackColor)
+    if (!Store(FBackColor, value))
         return;
-    FBackColor = value;
     FFramePending = true;
     update();
 }
 
 void TOrvalenScreen::SetBorderStyle(TBorderStyle value) {
-    if (value == FBorderStyle)
+    if (!Store(FBorderStyle, value))
         return;
-    FBorderStyle = value;
     FFramePending = true;
     update();
 }
 
 void TOrvalenScreen::SetVolumeLeft(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FVolumeLeft)
-        return;
-    FVolumeLeft = value;
-    UpdateColumn(true);
+    if (Store(FVolumeLeft, std::clamp(value, 0, 8)))
+        UpdateColumn(true);
 }
 
 void TOrvalenScreen::SetVolumeRight(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FVolumeRight)
-        return;
-    FVolumeRight = value;
-    UpdateColumn(false);
+    if (Store(FVolumeRight, std::clamp(value, 0, 8)))
+        UpdateColumn(false);
 }
 
 void TOrvalenScreen::SetPeekLeft(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FPeekLeft)
-        return;
-    FPeekLeft = value;
-    UpdateColumn(true);
+    if (Store(FPeekLeft, std::clamp(value, 0, 8)))
+        UpdateColumn(true);
 }
 
 void TOrvalenScreen::SetPeekRight(int value) {
-    value = std::clamp(value, 0, 8);
-    if (value == FPeekRight)
-        return;
-    FPeekRight = value;
-    UpdateColumn(false);
+    if (Store(FPeekRight, std::clamp(value, 0, 8)))
+        UpdateColumn(false);
 }
 
 // Drawing ------------------------------------------------------------------------------------
+
+// The fonts in the sizes they are drawn at, and the text widths the layout needs, are worked
+// out when a font is set, so that painting measures nothing and allocates no fonts.
+void TOrvalenScreen::PrepareFonts() {
+    FMarksFont = AtPoints(FFreqFont, 8);
+    FDigitsFont = InPixels(FFreqFont);
+    FLabelsFont = InPixels(MakeFont("Arial", 7, true));
+    FPanelFont = InPixels(FTextFont);
+    const QFontMetrics marks(FMarksFont);
+    FMarksWidth = marks.horizontalAdvance(QStringLiteral("УКВ"));
+    FUnitWidth = marks.horizontalAdvance(QStringLiteral("Mhz"));
+    FDigitsWidth = QFontMetrics(FDigitsFont).horizontalAdvance(QStringLiteral("000.0"));
+}
 
 void TOrvalenScreen::Paint() {
     const int w = width(), h = height();
@@ -264,39 +314,33 @@ int TOrvalenScreen::DrawTopBand(QPainter& painter) {
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(FBackColor);
 
-    const QFont small = AtPoints(FFreqFont, 8);
-    painter.setFont(small);
-    const QFontMetrics smallMetrics(small);
-    const int u = smallMetrics.horizontalAdvance(QStringLiteral("УКВ"));
+    painter.setFont(FMarksFont);
+    const int u = FMarksWidth;
     painter.setPen(FIsFmStyle ? active : FDisabledColor);
-    painter.drawText(QRect(36, 24, u, 13), Qt::AlignRight | Qt::AlignTop, QStringLiteral("FM"));
+    DrawTopAligned(painter, QRect(36, 24, u, 13), Qt::AlignRight, QStringLiteral("FM"));
     painter.setPen(FIsFmStyle ? FDisabledColor : active);
-    painter.drawText(QRect(36, 7, u, 16), Qt::AlignRight | Qt::AlignTop, QStringLiteral("УКВ"));
+    DrawTopAligned(painter, QRect(36, 7, u, 16), Qt::AlignRight, QStringLiteral("УКВ"));
 
-    const QFont big = InPixels(FFreqFont);
-    painter.setFont(big);
-    const QFontMetrics bigMetrics(big);
+    // "%4d" with a point before the last digit: 880 becomes " 88.0".
+    painter.setFont(FDigitsFont);
     QString text = QString::asprintf("%4d", FTuneValue);
     text.insert(3, QLatin1Char('.'));
     const int f = 36 + u + 3;
-    const int w = bigMetrics.horizontalAdvance(QStringLiteral("000.0"));
+    const int w = FDigitsWidth;
     painter.setPen(active);
-    painter.drawText(QRect(f, 0, w, 46), Qt::AlignRight | Qt::AlignTop, text);
+    DrawTopAligned(painter, QRect(f, 0, w, 46), Qt::AlignRight, text);
 
-    painter.setFont(small);
+    painter.setFont(FMarksFont);
     const int m = f + w + 2;
-    const int mhz = smallMetrics.horizontalAdvance(QStringLiteral("Mhz"));
     painter.setPen(FTunerState ? FFreqFontColor : FDisabledColor);
-    painter.drawText(QRect(m, 24, mhz, 13), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Mhz"));
-    const int x = m + mhz + 2;
+    DrawTopAligned(painter, QRect(m, 24, FUnitWidth, 13), Qt::AlignLeft, QStringLiteral("Mhz"));
+    const int x = m + FUnitWidth + 2;
 
-    static const QFont labels = InPixels(MakeFont("Arial", 7, true));
-    painter.setFont(labels);
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip;
+    painter.setFont(FLabelsFont);
     painter.setPen(FIsStereo && FTunerState ? FStereoColor : FDisabledColor);
-    painter.drawText(QRect(x, 5, 0, 0), flags, QStringLiteral("STEREO"));
+    DrawTopAligned(painter, QRect(x, 5, 0, 0), Qt::AlignLeft, QStringLiteral("STEREO"));
     painter.setPen(FRDSEnabled && FTunerState ? FStereoColor : FDisabledColor);
-    painter.drawText(QRect(x - 23, 5, 0, 0), flags, QStringLiteral("RDS"));
+    DrawTopAligned(painter, QRect(x - 23, 5, 0, 0), Qt::AlignLeft, QStringLiteral("RDS"));
     return x;
 }
 
@@ -319,7 +363,7 @@ void TOrvalenScreen::DrawTextPanel(QPainter& painter) {
     painter.fillRect(QRect(0, TextPanelTop, w, h - TextPanelTop), FBackColor);
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(FBackColor);
-    painter.setFont(InPixels(FTextFont));
+    painter.setFont(FPanelFont);
     painter.setPen(FTunerState ? FTextFontColor : FDisabledColor);
     const int flags = Qt::AlignLeft | Qt::AlignTop;
     const QRect name(3, 57, NameRight - 3, h - 57);

@@ -88,6 +88,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void PrepareFonts();
     int DrawTopBand(class QPainter& painter);
     void DrawAntennaAndBars(int x);
     void DrawTextPanel(QPainter& painter);
@@ -119,6 +120,10 @@ private:
     QColor FStereoColor{255, 0, 0};
     QColor FLevelColor{0, 255, 0};
     TBorderStyle FBorderStyle = bsNone;
+
+    // Derived from FreqFont and TextFont when they are set.
+    QFont FMarksFont, FDigitsFont, FLabelsFont, FPanelFont;
+    int FMarksWidth = 0, FUnitWidth = 0, FDigitsWidth = 0;
 
     QImage FFrame;      // 24-bit, what the control shows
     QImage FPaintImage; // 32-bit twin that text is rendered into (much faster than 24-bit)

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace Reflection {
 
@@ -37,21 +36,21 @@ void FadeBitmap(QImage& image) {
 
 namespace {
 
-// One strip row stretched (nearest pixel) to width + 2·grow pixels, of which the frame keeps
-// the middle `width`: frame pixel x shows source pixel ((x + grow) · width) div (width + 2·grow).
-void StretchRow(const uchar* src, uchar* dst, int width, int grow) {
+// One top-band row, darkened by `fade`, stretched (nearest pixel) to width + 2·grow pixels of
+// which the frame keeps the middle `width`: frame pixel x shows source pixel
+// ((x + grow) · width) div (width + 2·grow).
+void StretchRow(const uchar* src, uchar* dst, int width, int grow, int fade) {
     const int den = width + 2 * grow;
-    int num = grow * width;
-    int s = num / den;
-    int rem = num % den;
+    int s = grow * width / den;
+    int rem = grow * width % den;
     for (int x = 0; x < width; ++x) {
         const uchar* p = src + s * 3;
-        dst[0] = p[0];
-        dst[1] = p[1];
-        dst[2] = p[2];
+        dst[0] = uchar(p[0] > fade ? p[0] - fade : 0);
+        dst[1] = uchar(p[1] > fade ? p[1] - fade : 0);
+        dst[2] = uchar(p[2] > fade ? p[2] - fade : 0);
         dst += 3;
         rem += width;
-        while (rem >= den) {
+        if (rem >= den) { // den > width: the source advances at most one pixel per step
             rem -= den;
             ++s;
         }
@@ -60,17 +59,15 @@ void StretchRow(const uchar* src, uchar* dst, int width, int grow) {
 
 } // namespace
 
+// The result is that of copying the top band into the strip, FlipBitmap, FadeBitmap and the
+// stretched copies, but only the strip rows that survive are computed, straight from the
+// frame: strip row i is frame row 36 - i darkened by FadeAmount(i, 37). The strip is kept
+// as the scratch image its owner allocates once.
 void DrawReflection(QImage& frame, QImage& strip) {
     const int w = frame.width();
     const int h = frame.height();
     if (strip.width() != w || strip.height() != TopBandRows || strip.format() != frame.format())
         strip = QImage(w, TopBandRows, frame.format());
-    const int copied = std::min(TopBandRows, h);
-    const qsizetype bytes = qsizetype(w) * 3;
-    for (int r = 0; r < copied; ++r)
-        std::memcpy(strip.scanLine(r), frame.constScanLine(r), bytes);
-    FlipBitmap(strip);
-    FadeBitmap(strip);
     const int last = std::min(TopBandRows, h);
     for (int i = 0; i < last; ++i) {
         // Strip rows 2k and 2k+1 land on the same frame row and the later one stays, so the
@@ -80,7 +77,11 @@ void DrawReflection(QImage& frame, QImage& strip) {
         const int row = TopBandRows + i / 2;
         if (row >= h)
             break;
-        StretchRow(strip.constScanLine(i), frame.scanLine(row), w, i);
+        const int source = TopBandRows - 1 - i;
+        if (source >= h)
+            continue;
+        StretchRow(frame.constScanLine(source), frame.scanLine(row), w, i,
+                   FadeAmount(i, TopBandRows));
     }
 }
 
