@@ -1,0 +1,56 @@
+#include "audio/NamedThread.h"
+
+#include "audio/AudioComponent.h"
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+std::string ThreadNameFor(const TAudioComponent* component, const std::string& threadClass) {
+    std::string owner = component ? component->Name() : std::string();
+    if (owner.empty() && component)
+        owner = component->ClassName();
+    return owner + "." + threadClass;
+}
+
+TNamedThread::TNamedThread(std::string name, TThreadPriority priority)
+    : FName(std::move(name)), FPriority(priority) {}
+
+TNamedThread::~TNamedThread() {
+    // Derived destructors stop their loop first; this only guards against a forgotten join.
+    if (FThread.joinable()) {
+        Terminate();
+        FThread.join();
+    }
+}
+
+void TNamedThread::Start() {
+    if (!FThread.joinable())
+        FThread = std::thread([this] { Run(); });
+}
+
+void TNamedThread::WaitFor() {
+    if (FThread.joinable() && FThread.get_id() != std::this_thread::get_id())
+        FThread.join();
+}
+
+void TNamedThread::SetPriority(TThreadPriority priority) {
+    FPriority.store(priority);
+    if (FThreadId.load() != 0)
+        ApplyPriority();
+}
+
+void TNamedThread::ApplyPriority() {
+    static constexpr int nice[] = {19, 10, 5, 0, -5, -10, -15};
+    const int tid = FThreadId.load();
+    if (tid != 0)
+        setpriority(PRIO_PROCESS, id_t(tid), nice[int(FPriority.load())]);
+}
+
+void TNamedThread::Run() {
+    pthread_setname_np(pthread_self(), FName.substr(0, 15).c_str());
+    FThreadId.store(int(gettid()));
+    if (FPriority.load() != TThreadPriority::tpNormal)
+        ApplyPriority();
+    Execute();
+}
