@@ -160,11 +160,15 @@ std::size_t TSourcePin::SinkCount() const {
 }
 
 bool TSourcePin::Notify(const TOperationPtr& operation) {
-    return Deliver(operation, nullptr);
+    return Deliver(operation, nullptr, false);
+}
+
+bool TSourcePin::NotifyIsolated(const TOperationPtr& operation) {
+    return Deliver(operation, nullptr, true);
 }
 
 bool TSourcePin::NotifySink(const TOperationPtr& operation, TBasicSinkPin& sink) {
-    return Deliver(operation, &sink);
+    return Deliver(operation, &sink, false);
 }
 
 void TSourcePin::SendStop() {
@@ -174,7 +178,7 @@ void TSourcePin::SendEndStop() {
     Notify(std::make_shared<TEndStopOperation>());
 }
 
-bool TSourcePin::Deliver(const TOperationPtr& operation, TBasicSinkPin* only) {
+bool TSourcePin::Deliver(const TOperationPtr& operation, TBasicSinkPin* only, bool isolate) {
     if (!operation)
         return false;
     TSenderUnlock unlock(FOwner);
@@ -205,7 +209,17 @@ bool TSourcePin::Deliver(const TOperationPtr& operation, TBasicSinkPin* only) {
     for (TBasicSinkPin* sink : snapshot) {
         if (sink->Destroying())
             continue;
-        if (!sink->Handle(operation))
+        bool handled = false;
+        if (isolate) {
+            try {
+                handled = sink->Handle(operation);
+            } catch (...) {
+                // One failing consumer must not starve the others of this buffer.
+            }
+        } else {
+            handled = sink->Handle(operation);
+        }
+        if (!handled)
             continue;
         any = true;
         std::lock_guard guard(FListLock);
@@ -253,7 +267,7 @@ TAudioSourcePin::TAudioSourcePin(TAudioComponent* owner)
 
 void TAudioSourcePin::SendBuffer(const TAudioBuffer& buffer) {
     try {
-        Notify(std::make_shared<TSuppliedBufferOperation>(buffer));
+        NotifyIsolated(std::make_shared<TSuppliedBufferOperation>(buffer));
     } catch (...) {
         // A consumer's failure is its own; the producer goes on with its next buffer.
     }

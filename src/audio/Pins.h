@@ -125,10 +125,13 @@ public:
 protected:
     // Audio pins remember the last start they delivered, to replay it to a late sink.
     void SetRemembersStart(bool value) { FRemembersStart = value; }
+    // As Notify, but an exception in one sink is discarded and the other sinks are still
+    // served.
+    bool NotifyIsolated(const TOperationPtr& operation);
 
 private:
     friend class TBasicSinkPin;
-    bool Deliver(const TOperationPtr& operation, TBasicSinkPin* only);
+    bool Deliver(const TOperationPtr& operation, TBasicSinkPin* only, bool isolate);
     void Resort();
     void RemoveConnection(TBasicSinkPin& sink);
 
