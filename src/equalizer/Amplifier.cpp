@@ -5,9 +5,13 @@
 #include <cstring>
 
 namespace {
-// lrint rounds in the current mode, which is to-nearest-even unless someone changed it.
+// Adding and removing 1.5 * 2^52 leaves a double rounded to an integer in the current rounding
+// mode (to nearest, ties to even) without a library call, for any |value| below 2^51; clamped
+// sample values are far below that.
 template <typename T> T RoundClamped(double value, double low, double high) {
-    return T(std::llrint(std::clamp(value, low, high)));
+    constexpr double magic = 6755399441055744.0;
+    const double rounded = (std::clamp(value, low, high) + magic) - magic;
+    return T(rounded);
 }
 
 template <typename T>
@@ -24,6 +28,9 @@ void ScaleWords(const std::uint8_t* source, std::uint8_t* target, std::size_t sa
 
 void ScaleSamples(const std::uint8_t* source, std::uint8_t* target, std::size_t samples,
                   unsigned containerBits, double x) {
+    // An infinite gain saturates (and silence stays silence); never NaN into a conversion.
+    if (!std::isfinite(x))
+        x = x > 0 ? 1e300 : 0.0;
     switch (containerBits) {
     case 8:
         for (std::size_t i = 0; i < samples; ++i)

@@ -1,5 +1,7 @@
 #include "audio/SmartBufferManager.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 class SmartBufferManagerTest : public ::testing::Test {
@@ -71,4 +73,18 @@ TEST_F(SmartBufferManagerTest, SteadyUseKeepsItsBlocksAcrossTicks) {
         Pool.Trim();
     }
     EXPECT_EQ(Pool.FreeBlocks(1024), 1u);
+}
+
+TEST_F(SmartBufferManagerTest, TimerOnTheGuiThreadTrimsEvery200Milliseconds) {
+    // The timer starts with the pool's first block from the system heap.
+    void* block = Pool.Allocate(1 << 21);
+    Pool.Release(block, 1 << 21);
+    const int before = Pool.CountDown(1 << 21);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 450)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const int ticks = before - Pool.CountDown(1 << 21);
+    EXPECT_GE(ticks, 1);
+    EXPECT_LE(ticks, 3);
 }

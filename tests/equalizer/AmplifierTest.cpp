@@ -50,6 +50,8 @@ TEST(ScaleSamples, RoundsToNearestEvenInEveryContainer) {
          Bytes<std::int32_t>({2, -2, 1073741824, -1073741824})},
         {"8-bit around silence", 8, 0.5, {131, 125, 128, 255, 0}, {130, 126, 128, 192, 64}},
         {"8-bit zero is silence", 8, 0.0, {0, 255}, {128, 128}},
+        {"infinite gain saturates", 16, HUGE_VAL, Bytes<std::int16_t>({0, 5, -5}),
+         Bytes<std::int16_t>({0, 32767, -32768})},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Scaled(c.in, c.bits, c.x), c.out) << c.name;

@@ -108,6 +108,8 @@ TEST_F(FilterTest, ThreadedFilterProcessesInOrderOnItsNamedWorker) {
     Source.Start();
     ASSERT_NE(Filter.Thread(), nullptr);
     EXPECT_EQ(Filter.Thread()->Name(), "GraphicEqualizer1.TFilterThread");
+    TNegatingFilter unnamed;
+    EXPECT_EQ(ThreadNameFor(&unnamed, "TFilterThread"), "TCommonFilter.TFilterThread");
     for (std::int16_t i = 0; i < 5; ++i)
         Source.Output.SendBuffer(MakeBuffer(2, std::int16_t(i * 100)));
     ASSERT_TRUE(Sink.WaitForEntries(6));
