@@ -17,6 +17,22 @@ bool TComponentLock::Enter() {
     return true;
 }
 
+bool TComponentLock::EnterWithin(std::chrono::milliseconds timeout) {
+    const auto self = std::this_thread::get_id();
+    std::unique_lock guard(FMutex);
+    if (FDepth > 0 && FOwner == self) {
+        ++FDepth;
+        return true;
+    }
+    if (!FReleased.wait_for(guard, timeout, [this] { return FStops > 0 || FDepth == 0; }))
+        return false;
+    if (FStops > 0)
+        return false;
+    FOwner = self;
+    FDepth = 1;
+    return true;
+}
+
 void TComponentLock::Leave() {
     std::lock_guard guard(FMutex);
     if (FDepth == 0 || FOwner != std::this_thread::get_id())
@@ -84,9 +100,19 @@ bool TComponentLock::StopPending() const {
 }
 
 bool TPairedLock::Enter() {
-    if (!FFirst.Enter())
+    const bool inverse = FSecond.OwnedByCurrentThread() && !FFirst.OwnedByCurrentThread();
+    if (!(inverse ? FFirst.EnterWithin(InverseOrderWait) : FFirst.Enter()))
         return false;
     if (FSecond.Enter())
+        return true;
+    FFirst.Leave();
+    return false;
+}
+
+bool TPairedLock::EnterWithin(std::chrono::milliseconds timeout) {
+    if (!FFirst.EnterWithin(timeout))
+        return false;
+    if (FSecond.EnterWithin(timeout))
         return true;
     FFirst.Leave();
     return false;

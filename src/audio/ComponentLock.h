@@ -18,6 +18,7 @@
 // - Paired locks (a component lock plus a filter's processing lock) are always taken in that
 //   order and given back in the reverse order.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -28,6 +29,8 @@ public:
     virtual ~IComponentLock() = default;
     // Read and write sections: true when the lock is now held one level more.
     virtual bool Enter() = 0;
+    // As Enter, but gives up after the timeout as well.
+    virtual bool EnterWithin(std::chrono::milliseconds timeout) = 0;
     virtual void Leave() = 0;
     // Stop sections: never fail.
     virtual void EnterStop() = 0;
@@ -42,6 +45,7 @@ public:
 class TComponentLock : public IComponentLock {
 public:
     bool Enter() override;
+    bool EnterWithin(std::chrono::milliseconds timeout) override;
     void Leave() override;
     void EnterStop() override;
     void LeaveStop() override;
@@ -109,11 +113,17 @@ private:
 };
 
 // A filter's main lock: the component lock and the processing lock as one. Each section takes
-// the component lock first, then the processing lock.
+// the component lock first, then the processing lock. A thread that already holds only the
+// processing lock (a worker inside a hook) would take them in the inverse order and could
+// deadlock with a setter that holds the component lock and waits for processing; it therefore
+// waits for the component lock only briefly and otherwise fails like a stopped section.
 class TPairedLock : public IComponentLock {
 public:
+    static constexpr std::chrono::milliseconds InverseOrderWait{20};
+
     TPairedLock(IComponentLock& first, IComponentLock& second) : FFirst(first), FSecond(second) {}
     bool Enter() override;
+    bool EnterWithin(std::chrono::milliseconds timeout) override;
     void Leave() override;
     void EnterStop() override;
     void LeaveStop() override;
