@@ -5,6 +5,7 @@
 // whose thread it is; the kernel keeps the first 15 characters.
 
 #include <atomic>
+#include <pthread.h>
 #include <string>
 #include <thread>
 
@@ -54,5 +55,6 @@ private:
     std::atomic<TThreadPriority> FPriority;
     std::atomic<bool> FTerminated{false};
     std::atomic<int> FThreadId{0};
+    std::atomic<pthread_t> FHandle{};
     std::thread FThread;
 };
