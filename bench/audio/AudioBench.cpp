@@ -52,9 +52,10 @@ void RunStream(benchmark::State& state, double coefficient, bool threaded) {
         std::memset(buffer.OverwriteData(), 0x11, buffer.DataSize());
         capture.Output.SendBuffer(buffer);
     };
-    for (int i = 0; i < 64; ++i) // warm the pool
+    // Warm the pool: enough cycles for the queue to have filled up at least once.
+    for (int i = 0; i < 512; ++i)
         cycle();
-    while (output.Buffers.load() < 64)
+    while (output.Buffers.load() < 512)
         std::this_thread::yield();
 
     TSmartBufferManager& pool = TSmartBufferManager::Instance();
