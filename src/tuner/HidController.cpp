@@ -121,14 +121,17 @@ void THidDevice::StartReader() {
         FRead, length, FReadWaitSlice,
         [this](const QByteArray& report) {
             // The handler is looked up when the report arrives: it may have been replaced.
-            if (FDataHandler && !report.isEmpty()) {
+            // A copy, since the handler may replace itself while it runs.
+            const THidDataEvent handler = FDataHandler;
+            if (handler && !report.isEmpty()) {
                 const auto* bytes = reinterpret_cast<const std::uint8_t*>(report.constData());
-                FDataHandler(*this, bytes[0], bytes + 1, int(report.size()) - 1);
+                handler(*this, bytes[0], bytes + 1, int(report.size()) - 1);
             }
         },
         [this](int error) {
-            if (FDataErrorHandler)
-                FDataErrorHandler(*this, error);
+            const THidDataErrorEvent handler = FDataErrorHandler;
+            if (handler)
+                handler(*this, error);
         });
 }
 
@@ -169,9 +172,20 @@ void THidDevice::Unplug() {
 
 THidDeviceController::THidDeviceController(std::unique_ptr<THidBackend> backend, QObject* parent)
     : QObject(parent), FBackend(std::move(backend)) {
-    FBackend->OnChange = [this] { DeviceChangeMessage(DBT_DEVNODES_CHANGED, 0); };
+    FBackend->OnChange = [this] { PostedDeviceChange(0); };
     QMetaObject::invokeMethod(
-        this, [this] { DeviceChangeMessage(DBT_DEVNODES_CHANGED, -1); }, Qt::QueuedConnection);
+        this, [this] { PostedDeviceChange(-1); }, Qt::QueuedConnection);
+}
+
+void THidDeviceController::PostedDeviceChange(long lParam) {
+    try {
+        DeviceChangeMessage(DBT_DEVNODES_CHANGED, lParam);
+    } catch (const EHidControllerError& error) {
+        // Qt's event loop must not be unwound by an exception; the application shows it.
+        if (!OnMessageLoopError)
+            throw;
+        OnMessageLoopError(QString::fromUtf8(error.what()));
+    }
 }
 
 THidDeviceController::~THidDeviceController() {

@@ -137,6 +137,10 @@ public:
     THidDataErrorEvent OnDeviceDataError;
     THidPlugEvent OnDeviceUnplug;
     THidDeviceCreateError OnDeviceCreateError;
+    // Where a device-create error that no OnDeviceCreateError handler took goes when the
+    // change came from the event loop (posted or reported by the system): the application
+    // shows its text in a message box. Without it the error is thrown into the event loop.
+    std::function<void(const QString& Message)> OnMessageLoopError;
 
     int Count() const { return int(FList.size()); }
     THidDevice& Device(int Idx) const { return *FList.at(size_t(Idx)); }
@@ -154,6 +158,7 @@ public:
     bool ChangeInProgress() const { return FChanging; }
 
 private:
+    void PostedDeviceChange(long lParam);
     std::unique_ptr<THidDevice> CreateDevice(const THidPnPInfo& info);
 
     std::unique_ptr<THidBackend> FBackend;
