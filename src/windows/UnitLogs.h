@@ -8,3 +8,6 @@ class TFormLogs : public QWidget {
 public:
     explicit TFormLogs(QWidget* owner = nullptr);
 };
+
+// The log window, or none before it is created.
+extern TFormLogs* FormLogs;

@@ -1,10 +1,9 @@
 // Every test program runs inside a QApplication so that widgets, timers and queued calls
 // work; without a display the offscreen platform is used (CTest's discovery runs the
 // binary without the test environment, so the default is set here).
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+// What the main window drives of the sound path: capture → amplifier (+ level meter) →
+// equalizer → output. The main window owns one; the stream components plug in behind it.
+class TAudioChain {
+public:
+    virtual ~TAudioChain() = default;
+
+    virtual QStringList InDeviceNames() const = 0;
+    virtual QStringList OutDeviceNames() const = 0;
+    virtual void SetInDeviceName(const QString& name) = 0;        // AudioIn1.Device.DeviceName
+    virtual void SetOutDeviceName(const QString& name) = 0;       // AudioOut1.Device.DeviceName
+    virtual void SetCaptureFormat(int bits, int sampleRate) = 0;  // AudioIn1.AudioFormat
+    virtual void SetInEnabled(bool enabled) = 0;                  // AudioIn1.Enabled
+    virtual void SetOutEnabled(bool enabled) = 0;                 // AudioOut1.Enabled
+    virtual void SetAmplifierCoefficient(double coefficient) = 0; // Amplifier1.Coefficient
+    virtual void SetEqualizerEnabled(bool enabled) = 0;           // GraphicEqualizer1.Enabled
+
+    // Level meter results, delivered on the GUI thread: left and right column levels 0..8.
+    std::function<void(int left, int right)> OnLevels;
+};
+
+// The chain while no sound components are present: it keeps what it is told and offers no
+// devices besides "Default".
+class TIdleAudioChain : public TAudioChain {
+public:
+    QStringList InDeviceNames() const override { return {}; }
+    QStringList OutDeviceNames() const override { return {}; }
+    void SetInDeviceName(const QString& name) override { FInDeviceName = name; }
+    void SetOutDeviceName(const QString& name) override { FOutDeviceName = name; }
+    void SetCaptureFormat(int bits, int sampleRate) override {
+        FBits = bits;
+        FSampleRate = sampleRate;
+    }
+    void SetInEnabled(bool enabled) override { FInEnabled = enabled; }
+    void SetOutEnabled(bool enabled) override { FOutEnabled = enabled; }
+    void SetAmplifierCoefficient(double coefficient) override { FCoefficient = coefficient; }
+    void SetEqualizerEnabled(bool enabled) override { FEqualizerEnabled = enabled; }
+
+    QString FInDeviceName, FOutDeviceName;
+    int FBits = 16, FSampleRate = 44100;
+    bool FInEnabled = false, FOutEnabled = false, FEqualizerEnabled = false;
+    double FCoefficient = 1.0;
+};

@@ -1,0 +1,93 @@
+#include "Program.h"
+
+#include "AppFonts.h"
+#include "Forms.h"
+#include "UnitMain.h"
+#include "equalizer/UnitEqualizer.h"
+#include "platform/system/SignalWatcher.h"
+#include "stations/UnitStation.h"
+#include "windows/OptionsUnit.h"
+#include "windows/UnitAbout.h"
+#include "windows/UnitLogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSessionManager>
+#include <QTimer>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+// For the start-up benchmark: with ORVALEN_REPORT_FIRST_PAINT set, the program reports the
+// wall-clock time of the main window's first paint and its peak resident memory, then ends.
+class TFirstPaintReporter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !FDone) {
+            FDone = true;
+            QTimer::singleShot(0, [] {
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                QByteArray peak;
+                QFile status(QStringLiteral("/proc/self/status"));
+                if (status.open(QIODevice::ReadOnly))
+                    for (const QByteArray& line : status.readAll().split('\n'))
+                        if (line.startsWith("VmHWM:"))
+                            peak = line.mid(6).trimmed();
+                std::fprintf(stderr, "first-paint-ns %lld\npeak-rss %s\n",
+                             static_cast<long long>(
+                                 std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
+                             peak.constData());
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool FDone = false;
+};
+
+} // namespace
+
+int RunProgram(const TCommandLine& commandLine) {
+    QApplication::setApplicationName(QStringLiteral("Orvalen"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    SetupApplicationFonts();
+
+    auto* mainForm = new TMainForm(commandLine);
+    MainForm = mainForm;
+    OptionsForm = new TOptionsForm(mainForm);
+    FormStation = new TFormStation(mainForm);
+    if (!FormLogs)
+        FormLogs = new TFormLogs(mainForm);
+    FormAbout = new TFormAbout(mainForm);
+    FormEqualizer = new TFormEqualizer(mainForm);
+
+    // Logoff, shutdown and termination requests run the close sequence; a close that a
+    // failed write refused leaves the program running, as a close from the window would.
+    TSignalWatcher termination({SIGTERM, SIGINT, SIGHUP}, [mainForm](int) { mainForm->close(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, mainForm,
+                     [mainForm](QSessionManager&) { mainForm->close(); });
+    QObject::connect(mainForm, &TMainForm::Closed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    TFirstPaintReporter reporter;
+    if (qEnvironmentVariableIsSet("ORVALEN_REPORT_FIRST_PAINT"))
+        mainForm->installEventFilter(&reporter);
+
+    mainForm->show();
+    const int code = QApplication::exec();
+    delete mainForm; // owns the other windows
+    MainForm = nullptr;
+    OptionsForm = nullptr;
+    FormStation = nullptr;
+    FormLogs = nullptr;
+    FormAbout = nullptr;
+    FormEqualizer = nullptr;
+    return code;
+}

@@ -1,0 +1,528 @@
+#include "UnitMain.h"
+
+#include "ConfigPaths.h"
+#include "Forms.h"
+#include "IniFile.h"
+#include "controls/ImageTrackBar.h"
+#include "controls/OrvalenScreen.h"
+#include "controls/Pictures.h"
+#include "controls/SimpleTray.h"
+#include "equalizer/UnitEqualizer.h"
+#include "windows/OptionsUnit.h"
+#include "windows/UnitAbout.h"
+#include "windows/UnitLogs.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString MainSection = QStringLiteral("main");
+
+QGroupBox* MakeGroup(QWidget* parent, int left, int top, int width, int height,
+                     const QString& caption = QString()) {
+    auto* group = new QGroupBox(caption, parent);
+    group->setGeometry(left, top, width, height);
+    return group;
+}
+
+QToolButton* MakeSpeedButton(QWidget* parent, int left, int top, int width, int height,
+                             const QString& hint, bool toggle) {
+    auto* button = new QToolButton(parent);
+    button->setGeometry(left, top, width, height);
+    button->setAutoRaise(true); // flat
+    button->setToolTip(hint);
+    button->setCheckable(toggle);
+    button->setIconSize(QSize(16, 16));
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+int AudioBitsFromIndex(int index) {
+    switch (index) {
+    case 0:
+        return 8;
+    case 2:
+        return 24;
+    case 3:
+        return 32;
+    default:
+        return 16;
+    }
+}
+
+int SampleRateFromIndex(int index) {
+    static constexpr int rates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000, 96000, 192000};
+    return index >= 0 && index < 9 ? rates[index] : 44100;
+}
+
+} // namespace
+
+QIcon TMainForm::ImageListIcon(int index) {
+    return QIcon(QPixmap::fromImage(Pictures::ImageList1(index)));
+}
+
+TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
+                     std::unique_ptr<TAudioChain> audio)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      FCommandLine(commandLine),
+      FAudio(audio ? std::move(audio) : std::make_unique<TIdleAudioChain>()) {
+    const TConfigPaths paths =
+        ResolveConfigPaths(QCoreApplication::applicationFilePath(), commandLine.ConfigDir);
+    FSettingsPath = paths.Settings;
+    FStationPath = paths.Stations;
+    CreateControls();
+    CreateStationControls();
+    CreateTunerLink();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateControls() {
+    setWindowTitle(QStringLiteral("USB Orvalen"));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFixedSize(370, 468);
+    move(200, 133);
+
+    GroupBoxPower = MakeGroup(this, 7, 5, 49, 82);
+    SpeedButtonConnected =
+        MakeSpeedButton(GroupBoxPower, 9, 12, 30, 28, QStringLiteral("Статус подключения"), false);
+    SpeedButtonConnected->setEnabled(false);
+    SpeedButtonPower =
+        MakeSpeedButton(GroupBoxPower, 9, 48, 30, 28, QStringLiteral("Питание"), true);
+
+    GroupBoxFMTune = MakeGroup(this, 58, 5, 255, 82);
+
+    GroupBox1 = MakeGroup(this, 316, 5, 49, 82);
+    SpeedButton2 = MakeSpeedButton(GroupBox1, 8, 12, 30, 28, QStringLiteral("О программе"), false);
+    SpeedButton1 = MakeSpeedButton(GroupBox1, 9, 48, 30, 28, QStringLiteral("Настройки"), false);
+
+    GroupBoxTune = MakeGroup(this, 7, 89, 358, 52);
+    SpeedButtonSeekLeft =
+        MakeSpeedButton(GroupBoxTune, 3, 10, 30, 28, QStringLiteral("Поиск вниз"), false);
+    SpeedButtonStepLeft =
+        MakeSpeedButton(GroupBoxTune, 35, 10, 20, 28, QStringLiteral("Шаг -"), false);
+    SpeedButtonStepRight =
+        MakeSpeedButton(GroupBoxTune, 301, 10, 20, 28, QStringLiteral("Шаг +"), false);
+    SpeedButtonSeekRight =
+        MakeSpeedButton(GroupBoxTune, 323, 10, 30, 28, QStringLiteral("Поиск вверх"), false);
+    SpeedButtonSeekLeft->setArrowType(Qt::LeftArrow);
+    SpeedButtonSeekRight->setArrowType(Qt::RightArrow);
+    SpeedButtonStepLeft->setText(QStringLiteral("<"));
+    SpeedButtonStepRight->setText(QStringLiteral(">"));
+
+    GroupBoxButtons = MakeGroup(this, 7, 143, 358, 49);
+    SpeedButtonList =
+        MakeSpeedButton(GroupBoxButtons, 6, 12, 30, 28, QStringLiteral("Список станций"), true);
+    SpeedButtonList->setText(QStringLiteral("≡"));
+    SpeedButtonStereo =
+        MakeSpeedButton(GroupBoxButtons, 38, 12, 30, 28, QStringLiteral("Стерео"), true);
+    SpeedButtonMute =
+        MakeSpeedButton(GroupBoxButtons, 70, 12, 30, 28, QStringLiteral("Приглушение звука"), true);
+    SpeedButtonFMBand =
+        MakeSpeedButton(GroupBoxButtons, 102, 12, 30, 28, QStringLiteral("Диапазон"), true);
+    SpeedButtonFMBand->setText(QStringLiteral("FM"));
+    SpeedButtonFMBand->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    SpeedButtonBass =
+        MakeSpeedButton(GroupBoxButtons, 134, 12, 30, 28, QStringLiteral("Басс"), true);
+    SpeedButtonEqalizerOnOff = MakeSpeedButton(GroupBoxButtons, 290, 12, 30, 28,
+                                               QStringLiteral("Вкл/Выкл эквалайзер"), true);
+    SpeedButtonEqalizerForm =
+        MakeSpeedButton(GroupBoxButtons, 322, 12, 30, 28, QStringLiteral("Эквалайзер"), false);
+    SpeedButtonEqalizerForm->setText(QStringLiteral("EQ"));
+
+    GroupBoxList = MakeGroup(this, 7, 195, 358, 262, QStringLiteral("Список Станций"));
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+
+    PopupMenuTray = new QMenu(this);
+    QAction* restore = PopupMenuTray->addAction(QStringLiteral("Развернуть"));
+    PopupMenuTray->addSeparator();
+    QAction* quit = PopupMenuTray->addAction(ImageListIcon(12), QStringLiteral("Выход"));
+    connect(restore, &QAction::triggered, this, [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    });
+    connect(quit, &QAction::triggered, this, &TMainForm::N8Click);
+
+    connect(SpeedButtonConnected, &QToolButton::clicked, this, &TMainForm::SpeedButtonPowerClick);
+    connect(SpeedButtonPower, &QToolButton::clicked, this, &TMainForm::SpeedButtonPowerClick);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TMainForm::SpeedButton2Click);
+    connect(SpeedButtonSeekLeft, &QToolButton::clicked, this, &TMainForm::SpeedButtonSeekLeftClick);
+    connect(SpeedButtonStepLeft, &QToolButton::clicked, this, &TMainForm::SpeedButtonStepLeftClick);
+    connect(SpeedButtonStepRight, &QToolButton::clicked, this,
+            &TMainForm::SpeedButtonStepRightClick);
+    connect(SpeedButtonSeekRight, &QToolButton::clicked, this,
+            &TMainForm::SpeedButtonSeekRightClick);
+    connect(SpeedButtonList, &QToolButton::clicked, this, &TMainForm::SpeedButtonListClick);
+    connect(SpeedButtonStereo, &QToolButton::clicked, this, &TMainForm::SpeedButtonStereoClick);
+    connect(SpeedButtonMute, &QToolButton::clicked, this, &TMainForm::SpeedButtonMuteClick);
+    connect(SpeedButtonFMBand, &QToolButton::clicked, this, &TMainForm::SpeedButtonFMBandClick);
+    connect(SpeedButtonBass, &QToolButton::clicked, this, &TMainForm::SpeedButtonBassClick);
+    connect(SpeedButtonEqalizerOnOff, &QToolButton::clicked, this,
+            &TMainForm::SpeedButtonEqalizerOnOffClick);
+    connect(SpeedButtonEqalizerForm, &QToolButton::clicked, this,
+            &TMainForm::SpeedButtonEqalizerFormClick);
+    connect(Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
+}
+
+void TMainForm::FormCreate() {
+    // 1.
+    QCoreApplication::setApplicationName(QStringLiteral("Orvalen"));
+    setWindowIcon(ImageListIcon(1));
+    // 2. The tuning slider in place of its label; its range stays the default until the band
+    // is applied.
+    TrackBarFMTune = new TImageTrackBar(GroupBoxTune);
+    TrackBarFMTune->setGeometry(58, 9, 240, 35);
+    TrackBarFMTune->show();
+    TrackBarFMTune->SetSlidePNGImage(Pictures::TrackBarImage(0));
+    TrackBarFMTune->SetThumbPNGImage(Pictures::TrackBarImage(1));
+    TrackBarFMTune->OnChange = [this](TImageTrackBar*) { TrackBarFMTuneChange(); };
+    // 3.
+    TrackBarVolume = new TImageTrackBar(GroupBoxButtons);
+    TrackBarVolume->SetSlidePNGImage(Pictures::TrackBarImage(3));
+    TrackBarVolume->SetThumbPNGImage(Pictures::TrackBarImage(4));
+    TrackBarVolume->setGeometry(164, 16, 125, 22);
+    TrackBarVolume->show();
+    TrackBarVolume->SetMin(0);
+    TrackBarVolume->SetMax(100);
+    TrackBarVolume->OnChange = [this](TImageTrackBar*) { TrackBarVolumeChange(); };
+    // 4.
+    FScreen = new TOrvalenScreen(GroupBoxFMTune);
+    const int left = 3, top = 3;
+    FScreen->setGeometry(left, top, GroupBoxFMTune->width() - 2 * left - 1,
+                         GroupBoxFMTune->height() - 2 * top - 1);
+    FScreen->SetTuneValue(880);
+    FScreen->SetTunerState(false);
+    // 5.
+    FTray = std::make_unique<TSimpleTray>(this, PopupMenuTray, windowTitle());
+    FTray->Icon() = ImageListIcon(0);
+    FTray->SetHint(windowTitle());
+    FTray->ShowIcon();
+    // 6. Run the complete disconnected branch once.
+    SetPowerOn(false);
+    FConnected = true;
+    SetConnected(false);
+    SetMuted(false);
+    SetStereo(true);
+    // 7.
+    FInDevices = std::make_unique<QStringList>();
+    FOutDevices = std::make_unique<QStringList>();
+    // 8.
+    LoadStations();
+    // 9.–13.
+    ReadStartSettings();
+    // 14.
+    if (FDebug) {
+        if (!FormLogs)
+            FormLogs = new TFormLogs(this);
+        FormLogs->show();
+    }
+    // 15.
+    FillInDevices();
+    SetInDevice(FInDeviceName);
+    FillOutDevices();
+    SetOutDevice(FOutDeviceName);
+    UpdateAudioChain();
+    // 16.
+    SpeedButtonListClick();
+    // 17.
+    FSendEnabled = true;
+}
+
+void TMainForm::ReadStartSettings() {
+    const TIniFile ini(FSettingsPath);
+    const QString& s = MainSection;
+    FModuleSetting = ini.ReadInteger(s, QStringLiteral("usedmodule"), 0);
+    FFMPosition = ini.ReadInteger(s, QStringLiteral("fmfrequency"), 0);
+    FUKVPosition = ini.ReadInteger(s, QStringLiteral("ukvfrequency"), 0);
+    TrackBarVolume->SetPosition(ini.ReadInteger(s, QStringLiteral("volume"), 100));
+    FDigitalAudio = ini.ReadBool(s, QStringLiteral("directsound"), true);
+    FInDeviceName =
+        ini.ReadString(s, QStringLiteral("currentindevicename"), QStringLiteral("Default"));
+    FOutDeviceName =
+        ini.ReadString(s, QStringLiteral("currentoutdevicename"), QStringLiteral("Default"));
+    FDebug = ini.ReadBool(s, QStringLiteral("debug"), false);
+    SpeedButtonFMBand->setChecked(!ini.ReadBool(s, QStringLiteral("fmband"), true));
+    SetBandFM(!SpeedButtonFMBand->isChecked());
+    SetBass(ini.ReadBool(s, QStringLiteral("useBass"), false));
+    FHardVolume = ini.ReadInteger(s, QStringLiteral("hardVolume"), 8);
+    SpeedButtonEqalizerOnOff->setChecked(ini.ReadBool(s, QStringLiteral("equalizeron"), false));
+    SpeedButtonEqalizerOnOffClick();
+    SnapBuffer = 10;
+    ScreenSnap = ini.ReadBool(s, QStringLiteral("ScreenSnap"), false);
+    FUseRDS = ini.ReadBool(s, QStringLiteral("userds"), false);
+    SpeedButtonList->setChecked(ini.ReadBool(s, QStringLiteral("ShowList"), false));
+    move(ini.ReadInteger(s, QStringLiteral("Left"), x()),
+         ini.ReadInteger(s, QStringLiteral("Top"), y()));
+    // 10.
+    KeepInsideWorkArea();
+    // 11.
+    FStarted = true;
+    // 12.
+    FAudio->SetCaptureFormat(
+        AudioBitsFromIndex(ini.ReadInteger(s, QStringLiteral("audiobits"), 1)),
+        SampleRateFromIndex(ini.ReadInteger(s, QStringLiteral("audiosamplerate"), 5)));
+    // 13. The file is closed with ini.
+}
+
+void TMainForm::KeepInsideWorkArea() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // The outer size of the full-height window, before the list may shrink it.
+    const QSize outer = frameGeometry().size();
+    int left = x(), top = y();
+    if (left < 0)
+        left = 0;
+    if (left + outer.width() > area.right() + 1)
+        left = area.right() + 1 - outer.width();
+    if (top < 0)
+        top = 0;
+    if (top + outer.height() > area.bottom() + 1)
+        top = area.bottom() + 1 - outer.height();
+    move(left, top);
+}
+
+void TMainForm::SetPowerOn(bool Value) {
+    FPowerOn = Value;
+    FScreen->SetTunerState(FPowerOn && FConnected);
+    if (FPowerOn && FConnected)
+        Timer1->start();
+    else
+        Timer1->stop();
+    SpeedButtonPower->setIcon(ImageListIcon(FPowerOn ? 3 : 2));
+    UpdateAudioChain();
+    UpdateTuneControls();
+}
+
+void TMainForm::SetConnected(bool Value) {
+    if (Value == FConnected)
+        return;
+    FConnected = Value;
+    if (Value) {
+        SpeedButtonConnected->setIcon(ImageListIcon(5));
+        FTray->Icon() = ImageListIcon(1);
+        FTray->UpdateIcon();
+        SendFullState();
+        SendCommand(QByteArrayLiteral("g"));
+        SpeedButtonPower->setEnabled(true);
+        if (FPowerOn)
+            Timer1->start();
+        UpdateVolumeRange();
+    } else {
+        SpeedButtonConnected->setIcon(ImageListIcon(4));
+        Timer1->stop();
+        FTray->Icon() = ImageListIcon(0);
+        FTray->UpdateIcon();
+        SpeedButtonPower->setChecked(false);
+        SpeedButtonPower->setEnabled(false);
+        SpeedButtonPowerClick();
+        UpdateVolumeRange();
+        FModule = 0;
+    }
+    UpdateAudioChain();
+    UpdateTuneControls();
+}
+
+void TMainForm::SetMuted(bool Value) {
+    FMuted = Value;
+    SpeedButtonMute->setChecked(Value);
+    SpeedButtonMute->setIcon(ImageListIcon(Value ? 7 : 6));
+}
+
+void TMainForm::SetStereo(bool Value) {
+    FStereo = Value;
+    SpeedButtonStereo->setChecked(Value);
+    SpeedButtonStereo->setIcon(ImageListIcon(SpeedButtonStereo->isChecked() ? 9 : 8));
+}
+
+void TMainForm::SetBass(bool Value) {
+    FBass = Value;
+    SpeedButtonBass->setChecked(Value);
+    SpeedButtonBass->setIcon(ImageListIcon(FBass ? 11 : 10));
+}
+
+void TMainForm::SetBandFM(bool Value) {
+    FBandFM = Value;
+    FScreen->SetIsFmStyle(Value);
+    SpeedButtonFMBand->setText(Value ? QStringLiteral("FM") : QStringLiteral("УКВ"));
+    TrackBarFMTune->SetMax(Value ? 200 : 81);
+    TrackBarFMTune->SetSlidePNGImage(Pictures::TrackBarImage(Value ? 0 : 2));
+    TrackBarFMTune->SetPosition(Value ? FFMPosition : FUKVPosition);
+    TrackBarFMTune->update();
+    // The display follows even when the position stayed the same.
+    TrackBarFMTuneChange();
+}
+
+void TMainForm::SpeedButtonFMBandClick() {
+    SetBandFM(!SpeedButtonFMBand->isChecked());
+}
+
+void TMainForm::UpdateTuneControls() {
+    FScreen->SetTunerState(FPowerOn && FConnected);
+    const bool live = FScreen->TunerState();
+    for (QWidget* control :
+         {static_cast<QWidget*>(TrackBarFMTune), static_cast<QWidget*>(SpeedButtonStepLeft),
+          static_cast<QWidget*>(SpeedButtonStepRight), static_cast<QWidget*>(SpeedButtonSeekLeft),
+          static_cast<QWidget*>(SpeedButtonSeekRight)})
+        if (control)
+            control->setEnabled(live);
+}
+
+void TMainForm::UpdateAudioChain() {
+    const bool active = FDigitalAudio && FConnected && FPowerOn;
+    FAudio->SetInEnabled(active);
+    FAudio->SetOutEnabled(active);
+    UpdateVolumeRange();
+    SpeedButtonEqalizerOnOff->setEnabled(FDigitalAudio);
+    SpeedButtonEqalizerForm->setEnabled(FDigitalAudio);
+}
+
+void TMainForm::SetDigitalAudio(bool Value) {
+    FDigitalAudio = Value;
+    UpdateAudioChain();
+}
+
+void TMainForm::UpdateVolumeRange() {
+    if (!TrackBarVolume)
+        return; // start-up step 6 runs before the volume slider's range matters
+    if (FModule == 2 && !FDigitalAudio) {
+        TrackBarVolume->SetMin(0);
+        TrackBarVolume->SetMax(15);
+        TrackBarVolume->setEnabled(true);
+    } else {
+        TrackBarVolume->SetMin(0);
+        TrackBarVolume->SetMax(100);
+        TrackBarVolume->setEnabled(FDigitalAudio);
+    }
+}
+
+void TMainForm::UpdateClientHeight() {
+    const int height = GroupBoxList->isVisibleTo(this)
+                           ? GroupBoxList->y() + GroupBoxList->height() + 5
+                           : GroupBoxButtons->y() + GroupBoxButtons->height() + 5;
+    setFixedSize(width(), height);
+}
+
+void TMainForm::SpeedButtonListClick() {
+    GroupBoxList->setVisible(SpeedButtonList->isChecked());
+    UpdateClientHeight();
+}
+
+void TMainForm::SpeedButtonEqalizerOnOffClick() {
+    const bool down = SpeedButtonEqalizerOnOff->isChecked();
+    FAudio->SetEqualizerEnabled(down);
+    SpeedButtonEqalizerOnOff->setIcon(ImageListIcon(13 + (down ? 1 : 0)));
+}
+
+void TMainForm::SpeedButtonEqalizerFormClick() {
+    if (FormEqualizer)
+        FormEqualizer->show();
+}
+
+void TMainForm::SpeedButton1Click() {
+    if (OptionsForm)
+        OptionsForm->exec();
+}
+
+void TMainForm::SpeedButton2Click() {
+    if (FormAbout)
+        FormAbout->show();
+}
+
+void TMainForm::FillInDevices() {
+    *FInDevices = FAudio->InDeviceNames();
+    FInDevices->insert(0, QStringLiteral("Default"));
+}
+
+void TMainForm::FillOutDevices() {
+    *FOutDevices = FAudio->OutDeviceNames();
+    FOutDevices->insert(0, QStringLiteral("Default"));
+}
+
+void TMainForm::SetInDevice(const QString& Name) {
+    FInDeviceName = Name;
+    FAudio->SetInDeviceName(Name);
+}
+
+void TMainForm::SetOutDevice(const QString& Name) {
+    FOutDeviceName = Name;
+    FAudio->SetOutDeviceName(Name);
+}
+
+void TMainForm::N8Click() {
+    close();
+}
+
+void TMainForm::WriteCloseSettings(TIniFile& ini) const {
+    const QString& s = MainSection;
+    ini.WriteInteger(s, QStringLiteral("fmfrequency"), FFMPosition);
+    ini.WriteInteger(s, QStringLiteral("ukvfrequency"), FUKVPosition);
+    ini.WriteInteger(s, QStringLiteral("volume"), TrackBarVolume->Position());
+    ini.WriteBool(s, QStringLiteral("directsound"), FDigitalAudio);
+    ini.WriteString(s, QStringLiteral("currentindevicename"), FInDeviceName);
+    ini.WriteString(s, QStringLiteral("currentoutdevicename"), FOutDeviceName);
+    ini.WriteBool(s, QStringLiteral("fmband"), FBandFM);
+    ini.WriteBool(s, QStringLiteral("equalizeron"), SpeedButtonEqalizerOnOff->isChecked());
+    ini.WriteInteger(s, QStringLiteral("Left"), x());
+    ini.WriteInteger(s, QStringLiteral("Top"), y());
+    ini.WriteBool(s, QStringLiteral("ShowList"), SpeedButtonList->isChecked());
+    ini.WriteBool(s, QStringLiteral("useBass"), FBass);
+}
+
+bool TMainForm::FormCloseQuery() {
+    ClosePowerOff();
+    try {
+        TIniFile ini(FSettingsPath);
+        WriteCloseSettings(ini);
+    } catch (const EIniFileError& error) {
+        QMessageBox::critical(this, QCoreApplication::applicationName(), error.Message());
+        return false;
+    }
+    return SaveStations();
+}
+
+void TMainForm::FormClose() {
+    FInDevices.reset();
+    FOutDevices.reset();
+    FTray.reset();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+    emit Closed();
+}
+
+bool TMainForm::event(QEvent* event) {
+    if (event->type() == WM_SHOWHIDEMAIN) {
+        if (isVisible()) {
+            hide();
+        } else {
+            showNormal();
+            raise();
+            activateWindow();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}

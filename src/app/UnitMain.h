@@ -1,0 +1,172 @@
+#pragma once
+
+// The main window: it owns the whole tuner state and changes it only through the
+// state-setting operations below, each of which applies every visible consequence at once.
+// Everything here runs on the GUI thread.
+
+#include "AudioChain.h"
+#include "CommandLine.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+class QGroupBox;
+class QMenu;
+class QTimer;
+class QToolButton;
+class TIniFile;
+class TImageTrackBar;
+class TOrvalenScreen;
+class TSimpleTray;
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    // audio: the sound path to drive; an idle one when none is given.
+    explicit TMainForm(const TCommandLine& commandLine, QWidget* parent = nullptr,
+                       std::unique_ptr<TAudioChain> audio = nullptr);
+    ~TMainForm() override;
+
+    // Fields, in declaration order.
+    bool FPowerOn = false;
+    bool FConnected = false;
+    bool FMuted = false;
+    bool FStereo = false;
+    bool FBass = false;
+    bool FSendEnabled = false;
+    TOrvalenScreen* FScreen = nullptr;
+    std::unique_ptr<QStringList> FInDevices;
+    QString FInDeviceName;
+    std::unique_ptr<QStringList> FOutDevices;
+    QString FOutDeviceName;
+    bool FDigitalAudio = false;
+    bool FBandFM = false;
+    bool FDebug = false;
+    std::unique_ptr<TSimpleTray> FTray;
+    TImageTrackBar* TrackBarFMTune = nullptr;
+    TImageTrackBar* TrackBarVolume = nullptr;
+    qint32 FFMPosition = 0;
+    qint32 FUKVPosition = 0;
+    bool FEqualizerWasVisible = false;
+    bool FStarted = false;
+    qint32 FModuleSetting = 0;
+    qint32 FModule = 0;
+    bool FUseRDS = false;
+    qint32 FHardVolume = 0;
+
+    // Edge snapping of the window while it is dragged.
+    int SnapBuffer = 0;
+    bool ScreenSnap = false;
+
+    // Where the settings and the station list are kept.
+    QString FSettingsPath;
+    QString FStationPath;
+    TCommandLine FCommandLine;
+
+    // Controls of the form.
+    QGroupBox* GroupBoxPower = nullptr;
+    QToolButton* SpeedButtonConnected = nullptr;
+    QToolButton* SpeedButtonPower = nullptr;
+    QGroupBox* GroupBoxFMTune = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QGroupBox* GroupBoxTune = nullptr;
+    QToolButton* SpeedButtonSeekLeft = nullptr;
+    QToolButton* SpeedButtonStepLeft = nullptr;
+    QToolButton* SpeedButtonStepRight = nullptr;
+    QToolButton* SpeedButtonSeekRight = nullptr;
+    QGroupBox* GroupBoxButtons = nullptr;
+    QToolButton* SpeedButtonList = nullptr;
+    QToolButton* SpeedButtonStereo = nullptr;
+    QToolButton* SpeedButtonMute = nullptr;
+    QToolButton* SpeedButtonFMBand = nullptr;
+    QToolButton* SpeedButtonBass = nullptr;
+    QToolButton* SpeedButtonEqalizerOnOff = nullptr;
+    QToolButton* SpeedButtonEqalizerForm = nullptr;
+    QGroupBox* GroupBoxList = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* PopupMenuTray = nullptr;
+
+    TAudioChain& Audio() { return *FAudio; }
+
+    // State-setting operations.
+    void SetPowerOn(bool Value);
+    void SetConnected(bool Value);
+    void SetMuted(bool Value);
+    void SetStereo(bool Value);
+    void SetBass(bool Value);
+    void SetBandFM(bool Value);
+    void UpdateTuneControls();
+    void UpdateAudioChain();
+    void SetDigitalAudio(bool Value);
+    void UpdateVolumeRange();
+    void UpdateClientHeight();
+    void SpeedButtonListClick();
+    void SpeedButtonFMBandClick();
+    void SpeedButtonEqalizerOnOffClick();
+    void SpeedButtonEqalizerFormClick();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void FillInDevices();
+    void FillOutDevices();
+    void SetInDevice(const QString& Name);
+    void SetOutDevice(const QString& Name);
+    void N8Click();
+
+    // The close sequence's first half: false keeps the window open (a write failed and was
+    // shown to the user).
+    bool FormCloseQuery();
+    // The settings written at close, in their order; throws EIniFileError.
+    void WriteCloseSettings(TIniFile& ini) const;
+
+    // The image of ImageList1 at index as a button or window icon.
+    static QIcon ImageListIcon(int index);
+
+    // --- tuner link (UnitMainTuner.cpp) ---
+    void CreateTunerLink();
+    void SendCommand(const QByteArray& Text);
+    void SendCommandFlag(char Letter, bool Value);
+    void SendFullState();
+    void SendRDSSetting();
+    bool MatchModule(int VendorID, int ProductID);
+    void SpeedButtonPowerClick();
+    void SpeedButtonMuteClick();
+    void SpeedButtonStereoClick();
+    void SpeedButtonBassClick();
+    void SpeedButtonSeekLeftClick();
+    void SpeedButtonSeekRightClick();
+    void SpeedButtonStepLeftClick();
+    void SpeedButtonStepRightClick();
+    void TrackBarFMTuneChange();
+    void TrackBarVolumeChange();
+    void Timer1Timer();
+    void ResumeFromSuspend();
+    void ClosePowerOff();
+    // --- end of tuner link ---
+
+    // --- station list (UnitMainStations.cpp) ---
+    void CreateStationControls();
+    void LoadStations();
+    bool SaveStations();
+    void ShowStationName(int TuneValue);
+    // --- end of station list ---
+
+signals:
+    // The close sequence has finished and the window is gone.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void CreateControls();
+    void FormCreate();
+    void ReadStartSettings();
+    void KeepInsideWorkArea();
+    void FormClose();
+
+    std::unique_ptr<TAudioChain> FAudio;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <sys/types.h>
+
+// A private X server for tests that run the real program: Xvfb picks a free display number
+// itself (-displayfd), so parallel tests never collide. The server ends with the object.
+class TXvfbSession {
+public:
+    explicit TXvfbSession(const QString& screen = QStringLiteral("1024x768x24"));
+    ~TXvfbSession();
+    TXvfbSession(const TXvfbSession&) = delete;
+    TXvfbSession& operator=(const TXvfbSession&) = delete;
+
+    bool Running() const { return !FDisplay.isEmpty(); }
+    const QString& Display() const { return FDisplay; } // ":N"
+
+    // The environment for programs on this display (DISPLAY set, QT_QPA_PLATFORM xcb).
+    QProcessEnvironment Environment() const;
+
+    // Runs a command on this display and gives its standard output; "" after a failure or
+    // when it takes longer than timeoutMs.
+    QString Run(const QString& program, const QStringList& arguments, int timeoutMs = 10000) const;
+
+private:
+    pid_t FPid = -1;
+    QString FDisplay;
+};
