@@ -1,6 +1,6 @@
 #include "SimulatedTuners.h"
 
-#include "platform/hid/SignalWatcher.h"
+#include "platform/system/SignalWatcher.h"
 
 #include <csignal>
 
@@ -12,8 +12,8 @@ TSimulatedTuners::TSimulatedTuners(const QString& model)
     FTuner = std::make_shared<TVirtualTuner>(chip);
     FDevice = FBackend->AddDevice(TVirtualTuner::DeviceSpec(chip), FTuner);
     FBackend->Plug(FDevice);
-    FSignal = std::make_unique<TSignalWatcher>(SIGUSR1);
-    FSignal->OnSignal = [this] { TogglePlug(); };
+    FSignal = std::make_unique<TSignalWatcher>(std::initializer_list<int>{SIGUSR1},
+                                               [this](int) { TogglePlug(); });
 }
 
 TSimulatedTuners::~TSimulatedTuners() = default;
