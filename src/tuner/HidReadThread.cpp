@@ -90,11 +90,12 @@ struct THidDeviceReadThread::TShared : std::enable_shared_from_this<TShared> {
                 continue;
             }
             LastError = error;
-            if (!Deliver([this, error] { OnError(error); }))
-                break;
-            // A device that has left will never be read again: end instead of reporting
-            // the same error every slice until its removal is processed.
+            // A device that has left will never be read again: the reader ends quietly,
+            // since its removal is reported on its own, instead of reporting the same error
+            // every slice until the removal is processed.
             if (status == THidReadStatus::Gone)
+                break;
+            if (!Deliver([this, error] { OnError(error); }))
                 break;
             std::unique_lock lock(Lock);
             Changed.wait_for(lock, std::chrono::milliseconds(WaitSlice),

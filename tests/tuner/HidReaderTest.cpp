@@ -89,13 +89,13 @@ TEST_F(ReaderFixture, RemovalServesThePendingReportAndEndsTheReader) {
     EXPECT_FALSE(dev->ReaderRunning());
 }
 
-TEST_F(ReaderFixture, DeviceGoneEndsTheReaderWithOneError) {
+TEST_F(ReaderFixture, DeviceGoneEndsTheReaderQuietly) {
     ctl->Backend().OnChange = nullptr; // the backend knows; the controller does not
     sim->Unplug(index);
-    ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     RunEvents();
-    EXPECT_EQ(errors, std::vector<int>{ENODEV});
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(received.empty());
 }
 
 TEST_F(ReaderFixture, HandlerMayStopItsOwnReader) {
