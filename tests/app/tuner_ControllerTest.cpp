@@ -374,3 +374,19 @@ TEST_F(TunerFormTest, HiddenLogWindowGetsNoLines) {
     FLogs->show();
     EXPECT_EQ(FLogs->Lines(), QStringList{"Memo1"});
 }
+
+TEST_F(TunerFormTest, DebugSettingShowsTheLogBeforeTheFirstEnumeration) {
+    WriteSettings("[main]\ndebug=1\n");
+    TCommandLine line;
+    line.ConfigDir = FDir.path();
+    line.Simulate = true;
+    FForm = std::make_unique<TMainForm>(line, nullptr,
+                                        std::make_unique<TRecordingAudioChain>(&FAudioLog));
+    ASSERT_NE(FormLogs, nullptr);
+    EXPECT_TRUE(FormLogs->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return FForm->FConnected; }));
+    const QStringList lines = FormLogs->Lines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Memo1");
+    EXPECT_EQ(lines[1], "Device connected");
+}
