@@ -81,6 +81,10 @@ TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
     FSettingsPath = paths.Settings;
     FStationPath = paths.Stations;
     CreateControls();
+    FAudio->OnLevels = [this](int left, int right) {
+        FScreen->SetVolumeLeft(left);
+        FScreen->SetVolumeRight(right);
+    };
     CreateStationControls();
     CreateTunerLink();
     FormCreate();
@@ -399,8 +403,6 @@ void TMainForm::SetDigitalAudio(bool Value) {
 }
 
 void TMainForm::UpdateVolumeRange() {
-    if (!TrackBarVolume)
-        return; // start-up step 6 runs before the volume slider's range matters
     if (FModule == 2 && !FDigitalAudio) {
         TrackBarVolume->SetMin(0);
         TrackBarVolume->SetMax(15);

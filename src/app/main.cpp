@@ -1,8 +1,8 @@
+#include "Application.h"
 #include "CommandLine.h"
 #include "Program.h"
 #include "platform/system/VersionInfo.h"
 
-#include <QApplication>
 #include <cstdio>
 
 // The version the About window reads back from the executable file.
@@ -33,6 +33,6 @@ int main(int argc, char** argv) {
                      CommandLineUsage().toUtf8().constData());
         return 2;
     }
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     return RunProgram(commandLine);
 }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object: an exception that reaches the event dispatch on the GUI thread (a
+// device that cannot be created, a sound device error) is shown in a message box with its
+// text, and the program goes on.
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    static void ShowException(const QString& text);
+};
