@@ -2,6 +2,7 @@
 // devices, claims it, sends the full state when it connects, polls its status, turns the
 // tuning controls into commands and applies each status report. Everything here runs on
 // the GUI thread; FSendEnabled keeps the changes a report makes from being sent back.
+#include "Application.h"
 #include "UnitMain.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
@@ -11,8 +12,6 @@
 #include "tuner/TunerProtocol.h"
 #include "windows/UnitLogs.h"
 
-#include <QCoreApplication>
-#include <QMessageBox>
 #include <QToolButton>
 
 using namespace TunerProtocol;
@@ -59,8 +58,8 @@ void TMainForm::CreateTunerLink() {
     HidCtl->OnDeviceDataError = [this](THidDevice& d, int error) {
         HidCtlDeviceDataError(d, error);
     };
-    HidCtl->OnMessageLoopError = [this](const QString& message) {
-        QMessageBox::critical(this, QCoreApplication::applicationName(), message);
+    HidCtl->OnMessageLoopError = [](const QString& message) {
+        TApplication::ShowException(message);
     };
     link->Sleep = std::make_unique<TSleepWatcher>();
     link->Sleep->OnResume = [this] { ResumeFromSuspend(); };
