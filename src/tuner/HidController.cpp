@@ -9,15 +9,10 @@
 // --- THidDevice ---
 
 THidDevice::THidDevice(THidDeviceController& controller, THidBackend& backend, THidPnPInfo info)
-    : FController(controller), FBackend(backend), FPnPInfo(std::move(info)) {
+    : FBackend(backend), FPnPInfo(std::move(info)) {
     FDataHandler = controller.OnDeviceData;
     UnplugHandler = controller.OnDeviceUnplug;
-    int error = 0;
-    FSync = FBackend.Open(FPnPInfo.DevicePath, true, error);
-    FReadWriteOpen = FSync != nullptr;
-    if (!FSync)
-        FSync = FBackend.Open(FPnPInfo.DevicePath, false, error);
-    if (!FSync)
+    if (!OpenSyncHandle())
         throw EHidControllerError("Device cannot be opened");
     if (!FSync->GetAttributes(FAttributes))
         throw EHidControllerError("Device cannot be identified");
@@ -29,19 +24,25 @@ THidDevice::~THidDevice() {
     CloseHandles();
 }
 
-bool THidDevice::OpenSync() {
-    if (FSync)
-        return true;
-    if (!Accessible())
-        return false;
+bool THidDevice::OpenSyncHandle() {
     int error = 0;
-    FSync = FBackend.Open(FPnPInfo.DevicePath, true, error);
+    FSync = FBackend.Open(FPnPInfo.DevicePath, THidAccess::ReadWrite, error);
     FReadWriteOpen = FSync != nullptr;
     if (!FSync)
-        FSync = FBackend.Open(FPnPInfo.DevicePath, false, error);
+        FSync = FBackend.Open(FPnPInfo.DevicePath, THidAccess::Query, error);
     if (!FSync)
         FLastError = error;
     return FSync != nullptr;
+}
+
+bool THidDevice::OpenSync() {
+    if (FSync)
+        return true;
+    if (!Accessible()) {
+        FLastError = ENODEV;
+        return false;
+    }
+    return OpenSyncHandle();
 }
 
 bool THidDevice::OpenRead() {
@@ -50,7 +51,7 @@ bool THidDevice::OpenRead() {
     if (!Accessible())
         return false;
     int error = 0;
-    FRead = FBackend.Open(FPnPInfo.DevicePath, false, error);
+    FRead = FBackend.Open(FPnPInfo.DevicePath, THidAccess::Read, error);
     if (!FRead)
         FLastError = error;
     return FRead != nullptr;
@@ -145,11 +146,8 @@ void THidDevice::StopReader() {
 
 bool THidDevice::Write(const void* Buffer, int Count, int& Written) {
     Written = 0;
-    if (!OpenSync()) {
-        if (FLastError == 0)
-            FLastError = ENODEV;
+    if (!OpenSync())
         return false;
-    }
     std::size_t written = 0;
     int error = 0;
     const bool ok = Count >= 0 && FSync->Write(static_cast<const std::uint8_t*>(Buffer),
@@ -202,6 +200,7 @@ THidDeviceController::~THidDeviceController() {
     for (auto& device : FList) {
         device->UnplugHandler = nullptr;
         device->SetDataErrorHandler(nullptr);
+        device->SetDataHandler(nullptr);
         if (device->Claimed() && device->Present())
             device->Unplug();
     }

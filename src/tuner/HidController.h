@@ -91,14 +91,14 @@ private:
     friend class THidDeviceController;
     THidDevice(THidDeviceController& controller, THidBackend& backend, THidPnPInfo info);
 
-    bool OpenSync();
+    bool OpenSyncHandle(); // read/write, else query-only
+    bool OpenSync();       // only while accessible
     void CloseSync() { FSync.reset(); }
     bool OpenRead();
     void CloseHandles();
     void StartReader();
     void StopReader();
 
-    THidDeviceController& FController;
     THidBackend& FBackend;
     THidPnPInfo FPnPInfo;
     bool FPresent = true;

@@ -59,13 +59,16 @@ public:
                                 std::size_t& count, int& error) = 0;
 };
 
+// How an interface is opened: Query only identifies it (it opens even without permission
+// to exchange reports); ReadWrite is the synchronous handle for writes; Read is the reader's.
+enum class THidAccess { Query, ReadWrite, Read };
+
 class THidBackend {
 public:
     virtual ~THidBackend() = default;
     // The present interfaces in discovery order.
     virtual std::vector<THidInterface> Enumerate() = 0;
-    // readWrite false asks for a handle that can only identify the device.
-    virtual std::unique_ptr<THidHandle> Open(const std::string& path, bool readWrite,
+    virtual std::unique_ptr<THidHandle> Open(const std::string& path, THidAccess access,
                                              int& error) = 0;
     // Called on the GUI thread once per device-node change the system reports.
     std::function<void()> OnChange;

@@ -190,18 +190,18 @@ TSimHidBackend::TDevice* TSimHidBackend::Find(const std::string& path) {
     return nullptr;
 }
 
-std::unique_ptr<THidHandle> TSimHidBackend::Open(const std::string& path, bool readWrite,
+std::unique_ptr<THidHandle> TSimHidBackend::Open(const std::string& path, THidAccess access,
                                                  int& error) {
     TDevice* device = Find(path);
     if (device == nullptr) {
         error = ENOENT;
         return nullptr;
     }
-    if (!device->Spec.CanOpen || (readWrite && !device->Spec.CanOpenReadWrite)) {
+    if (!device->Spec.CanOpen || (access != THidAccess::Query && !device->Spec.CanOpenReadWrite)) {
         error = EACCES;
         return nullptr;
     }
-    return std::make_unique<THandle>(*device, device->Node, readWrite);
+    return std::make_unique<THandle>(*device, device->Node, access == THidAccess::ReadWrite);
 }
 
 void TSimHidBackend::PostChange() {

@@ -56,7 +56,8 @@ public:
     void ClearWritten(int device);
 
     std::vector<THidInterface> Enumerate() override;
-    std::unique_ptr<THidHandle> Open(const std::string& path, bool readWrite, int& error) override;
+    std::unique_ptr<THidHandle> Open(const std::string& path, THidAccess access,
+                                     int& error) override;
 
     // One plugged-in interface: what its handles share.
     struct TNode {
