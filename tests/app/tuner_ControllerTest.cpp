@@ -255,6 +255,14 @@ TEST_F(TunerFormTest, StatusReportsMoveTheSliderWithoutSendingAndOddReportsAreOn
     Inject(QByteArray());
     Inject(Bytes({0x42, 1, 2, 3}));
     EXPECT_EQ(NewLogLines(), (QStringList{"RD 00  ", "RD 00  42 01 02 03 "}));
+    // Longer than the device's input report: cut to its 65 bytes, then applied.
+    QByteArray longReport(100, char(0x11));
+    longReport[0] = 'r';
+    Inject(longReport);
+    lines = NewLogLines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].size(), 7 + 64 * 3);
+    EXPECT_EQ(form.FScreen->TuneLevel(), 1);
     EXPECT_TRUE(TakeCommands().isEmpty());
     EXPECT_TRUE(form.FSendEnabled);
 }
