@@ -144,6 +144,26 @@ public:
     void Timer1Timer();
     void ResumeFromSuspend();
     void ClosePowerOff();
+    // The claimed tuner that carries all tuner traffic, or none.
+    class THidDevice* TunerDevice = nullptr;
+    class THidDeviceController* HidCtl = nullptr;
+    void HidCtlArrival(THidDevice& HidDev);
+    bool HidCtlEnumerate(THidDevice& HidDev, int Idx);
+    void HidCtlRemoval(THidDevice& HidDev);
+    void HidCtlDeviceChange();
+    void HidCtlDeviceData(THidDevice& HidDev, quint8 ReportID, const quint8* Data, int Size);
+    void HidCtlDeviceDataError(THidDevice& HidDev, int Error);
+    void HandleInputReport(THidDevice& HidDev, quint8 ReportID, const quint8* Data, int Size);
+    void ApplyStatus(const quint8* Data, int Size);
+    // The virtual tuner while the program simulates one, else none.
+    class TSimulatedTuners* SimulatedTuners() const;
+
+private:
+    void WriteTunerReport(const QByteArray& Command);
+    // The controller, the simulation and the resume watcher; released before the controls.
+    std::shared_ptr<struct TTunerLink> FTunerLink;
+
+public:
     // --- end of tuner link ---
 
     // --- station list (UnitMainStations.cpp) ---

@@ -1,8 +1,72 @@
 #include "UnitLogs.h"
 
-TFormLogs::TFormLogs(QWidget* owner) : QWidget(owner, Qt::Window) {
-    setWindowTitle(QString::fromUtf8("Лог"));
-    setFixedSize(438, 282);
-}
+#include <QPlainTextEdit>
+#include <QResizeEvent>
+#include <cstdio>
+
+namespace {
+
+bool gVerbose = false;
+
+// Memo1 keeps these distances to the right and bottom edges as the window is resized.
+constexpr int kMemoRightGap = 438 - 8 - 425;
+constexpr int kMemoBottomGap = 282 - 8 - 265;
+
+} // namespace
 
 TFormLogs* FormLogs = nullptr;
+
+TFormLogs::TFormLogs(QWidget* owner) : QWidget(owner, Qt::Window) {
+    setWindowTitle(QString::fromUtf8("Лог"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+    resize(438, 282);
+    move(181, 170);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setGeometry(8, 8, 425, 265);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setPlainText(QStringLiteral("Memo1"));
+}
+
+void TFormLogs::AddLine(const QString& line) {
+    Memo1->appendPlainText(line);
+}
+
+QStringList TFormLogs::Lines() const {
+    return Memo1->toPlainText().split(QLatin1Char('\n'));
+}
+
+void TFormLogs::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Memo1->setGeometry(8, 8, std::max(0, width() - 8 - kMemoRightGap),
+                       std::max(0, height() - 8 - kMemoBottomGap));
+}
+
+bool LogVisible() {
+    return FormLogs != nullptr && FormLogs->isVisible();
+}
+
+bool LogWanted() {
+    return gVerbose || LogVisible();
+}
+
+void WriteLog(const QString& line) {
+    if (gVerbose) {
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+        std::fflush(stderr);
+    }
+    if (LogVisible())
+        FormLogs->AddLine(line);
+}
+
+void SetLogVerbose(bool verbose) {
+    gVerbose = verbose;
+}
+
+bool LogVerbose() {
+    return gVerbose;
+}
