@@ -496,7 +496,7 @@ bool TMainForm::FormCloseQuery() {
         QMessageBox::critical(this, QCoreApplication::applicationName(), error.Message());
         return false;
     }
-    return SaveStations();
+    return FStationFileUnreadable || SaveStations();
 }
 
 void TMainForm::FormClose() {

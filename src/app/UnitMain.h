@@ -200,6 +200,9 @@ private:
     class TFormStation* FOwnStationDialog = nullptr;
 
 public:
+    // The station file exists but could not be read: the close leaves it alone unless the
+    // user changed the list (and so wrote the file) since.
+    bool FStationFileUnreadable = false;
     // --- end of station list ---
 
 signals:

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -90,12 +91,16 @@ void TMainForm::LoadStations() {
     QStringList lines;
     if (Stations::LoadStationFile(FStationPath, lines))
         ListBoxStations->SetLines(lines);
+    else
+        FStationFileUnreadable = QFile::exists(FStationPath);
 }
 
 bool TMainForm::SaveStations() {
     QString error;
-    if (Stations::SaveStationFile(FStationPath, ListBoxStations->Lines(), &error))
+    if (Stations::SaveStationFile(FStationPath, ListBoxStations->Lines(), &error)) {
+        FStationFileUnreadable = false;
         return true;
+    }
     QMessageBox::critical(this, QCoreApplication::applicationName(), error);
     return false;
 }

@@ -4,6 +4,8 @@
 #include "controls/OrvalenScreen.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QScreen>
@@ -164,4 +166,12 @@ TEST_F(MainFormTest, AFailedWriteAtCloseKeepsTheWindowOpen) {
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(ReadSettings(), QByteArray("[main]\nvolume=40\n"));
+}
+
+TEST_F(MainFormTest, AStationFileThatCannotBeReadIsNotReplacedAtClose) {
+    // A folder in the file's place stands for any file that exists but cannot be read.
+    ASSERT_TRUE(QDir(FDir.path()).mkdir("orvalen.lst"));
+    TMainForm& form = Start();
+    EXPECT_TRUE(form.FormCloseQuery());
+    EXPECT_TRUE(QFileInfo(FDir.filePath("orvalen.lst")).isDir());
 }
