@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -69,6 +70,17 @@ QIcon TMainForm::ImageListIcon(int index) {
     return QIcon(QPixmap::fromImage(Pictures::ImageList1(index)));
 }
 
+namespace {
+
+// The connection indicator is always disabled, yet it must show its state in colour.
+QIcon IndicatorIcon(int index) {
+    QIcon icon = TMainForm::ImageListIcon(index);
+    icon.addPixmap(QPixmap::fromImage(Pictures::ImageList1(index)), QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
+
 TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
                      std::unique_ptr<TAudioChain> audio)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -110,6 +122,8 @@ void TMainForm::CreateControls() {
     GroupBox1 = MakeGroup(this, 316, 5, 49, 82);
     SpeedButton2 = MakeSpeedButton(GroupBox1, 8, 12, 30, 28, QStringLiteral("О программе"), false);
     SpeedButton1 = MakeSpeedButton(GroupBox1, 9, 48, 30, 28, QStringLiteral("Настройки"), false);
+    SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
 
     GroupBoxTune = MakeGroup(this, 7, 89, 358, 52);
     SpeedButtonSeekLeft =
@@ -319,7 +333,7 @@ void TMainForm::SetConnected(bool Value) {
         return;
     FConnected = Value;
     if (Value) {
-        SpeedButtonConnected->setIcon(ImageListIcon(5));
+        SpeedButtonConnected->setIcon(IndicatorIcon(5));
         FTray->Icon() = ImageListIcon(1);
         FTray->UpdateIcon();
         SendFullState();
@@ -329,7 +343,7 @@ void TMainForm::SetConnected(bool Value) {
             Timer1->start();
         UpdateVolumeRange();
     } else {
-        SpeedButtonConnected->setIcon(ImageListIcon(4));
+        SpeedButtonConnected->setIcon(IndicatorIcon(4));
         Timer1->stop();
         FTray->Icon() = ImageListIcon(0);
         FTray->UpdateIcon();

@@ -1,6 +1,7 @@
 // The real program with a virtual tuner on a private X server, driven as a person would:
 // it connects, the power button starts polling, SIGUSR1 unplugs and re-plugs the tuner.
 #include "XvfbSession.h"
+#include "controls/Reflection.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -92,6 +93,20 @@ TEST(TunerEndToEnd, SimulatedTunerConnectsPollsAndReplugsOnSigusr1) {
     // The display (inside GroupBoxFMTune at 58, 5) is live now.
     const QRect display(61, 8, 248, 75);
     EXPECT_NE(before.copy(display), after.copy(display));
+    // Lit: aqua frequency digits above the reflection, and the reflection band below them is
+    // exactly the mirrored, faded, widened top band.
+    const QImage shown = after.copy(display).convertToFormat(QImage::Format_BGR888);
+    bool aqua = false;
+    for (int y = 0; y < Reflection::TopBandRows && !aqua; ++y)
+        for (int x0 = 0; x0 < shown.width() && !aqua; ++x0)
+            aqua = shown.pixelColor(x0, y) == QColor(0, 255, 255);
+    EXPECT_TRUE(aqua);
+    QImage expected = shown.copy();
+    QImage strip(shown.width(), Reflection::TopBandRows, QImage::Format_BGR888);
+    Reflection::DrawReflection(expected, strip);
+    for (int y = Reflection::TopBandRows; y <= 55; ++y)
+        for (int x0 = 0; x0 < shown.width(); ++x0)
+            ASSERT_EQ(shown.pixel(x0, y), expected.pixel(x0, y)) << "row " << y << " x " << x0;
 
     // Unplugged: removal line and no more polling.
     kill(pid, SIGUSR1);
