@@ -7,14 +7,6 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
-namespace {
-
-QString WaitForWindow(const TXvfbSession& x, const QString& title) {
-    return x.Run("xdotool", {"search", "--sync", "--name", title}, 60000).trimmed();
-}
-
-} // namespace
-
 TEST(EndToEnd, ShowsTheWindowAndWritesSettingsOnTerminate) {
     TXvfbSession x;
     ASSERT_TRUE(x.Running());
@@ -24,9 +16,9 @@ TEST(EndToEnd, ShowsTheWindowAndWritesSettingsOnTerminate) {
     program.start(ORVALEN_BINARY_DIR "/orvalen", {"--config-dir", config.path()});
     ASSERT_TRUE(program.waitForStarted());
 
-    const QString window = WaitForWindow(x, "USB Orvalen");
+    const QString window = x.FindWindow("USB Orvalen");
     ASSERT_FALSE(window.isEmpty());
-    const QString geometry = x.Run("xdotool", {"getwindowgeometry", window.split('\n').first()});
+    const QString geometry = x.Run("xdotool", {"getwindowgeometry", window});
     EXPECT_TRUE(geometry.contains("Geometry: 370x197")) << geometry.toStdString();
 
     kill(static_cast<pid_t>(program.processId()), SIGTERM);

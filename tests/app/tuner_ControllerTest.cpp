@@ -1,6 +1,7 @@
 // The tuner controller of the main window against the virtual tuner and other simulated
 // HID devices.
 #include "MainFormFixture.h"
+#include "WaitFor.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "sim/SimulatedTuners.h"
@@ -15,21 +16,6 @@
 #include <thread>
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return done();
-}
-
-void RunEvents() {
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
 
 QByteArray Bytes(std::initializer_list<int> bytes) {
     QByteArray r;

@@ -75,8 +75,7 @@ TEST(TunerEndToEnd, SimulatedTunerConnectsPollsAndReplugsOnSigusr1) {
     ASSERT_TRUE(err.WaitFor("WR 00  67 00 "));
     ASSERT_TRUE(err.WaitFor("freq=880\n"));
 
-    const QString window =
-        x.Run("xdotool", {"search", "--sync", "--name", "USB Orvalen"}, 60000).split('\n').first();
+    const QString window = x.FindWindow("USB Orvalen");
     ASSERT_FALSE(window.isEmpty());
     const QImage before = Screenshot(x, window, config.filePath("before.png"));
 

@@ -61,3 +61,13 @@ QString TXvfbSession::Run(const QString& program, const QStringList& arguments,
     }
     return QString::fromUtf8(process.readAllStandardOutput());
 }
+
+QString TXvfbSession::FindWindow(const QString& title, int timeoutMs) const {
+    return Run(QStringLiteral("xdotool"),
+               {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                title},
+               timeoutMs)
+        .split('\n')
+        .first()
+        .trimmed();
+}

@@ -24,6 +24,9 @@ public:
     // when it takes longer than timeoutMs.
     QString Run(const QString& program, const QStringList& arguments, int timeoutMs = 10000) const;
 
+    // Waits until a window with this title is mapped; its id, or "" after timeoutMs.
+    QString FindWindow(const QString& title, int timeoutMs = 60000) const;
+
 private:
     pid_t FPid = -1;
     QString FDisplay;
