@@ -1,8 +1,10 @@
 #include "VersionInfo.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,10 +102,20 @@ std::string FormatFileVersion(const TFileVersion& version) {
 }
 
 std::string GetVersionString(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file)
+    // Mapped rather than read: an executable with debug information is tens of megabytes,
+    // and only its headers and notes are looked at.
+    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return {};
-    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
-    const auto version = FindVersionNote(bytes);
+    struct stat info = {};
+    void* data = MAP_FAILED;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        data = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (data == MAP_FAILED)
+        return {};
+    const auto version = FindVersionNote(
+        std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(info.st_size)));
+    munmap(data, static_cast<std::size_t>(info.st_size));
     return version ? FormatFileVersion(*version) : std::string();
 }
