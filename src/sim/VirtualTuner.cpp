@@ -28,15 +28,15 @@ int SimPllForHertz(long long hertz) {
     return int((4 * (hertz + 225000) + 16384) / 32768);
 }
 
-TSimDeviceSpec TVirtualTuner::DeviceSpec(TSimChip chip) {
-    TSimDeviceSpec spec;
-    spec.VendorID = 0x1980;
-    spec.ProductID = chip == TSimChip::TEA5767 ? 0x1F01 : 0x1F02;
-    spec.Product = chip == TSimChip::TEA5767 ? QStringLiteral("Orvalen USB FM (TEA5767)")
-                                             : QStringLiteral("Orvalen USB FM (RDA5807M)");
-    spec.InputReportByteLength = kReportLength;
-    spec.OutputReportByteLength = kReportLength;
-    return spec;
+TSimDeviceDescription TVirtualTuner::DeviceSpec(TSimChip chip) {
+    TSimDeviceDescription description;
+    description.VendorID = 0x1980;
+    description.ProductID = chip == TSimChip::TEA5767 ? 0x1F01 : 0x1F02;
+    description.Product = chip == TSimChip::TEA5767 ? QStringLiteral("Orvalen USB FM (TEA5767)")
+                                                    : QStringLiteral("Orvalen USB FM (RDA5807M)");
+    description.InputReportByteLength = kReportLength;
+    description.OutputReportByteLength = kReportLength;
+    return description;
 }
 
 TVirtualTunerState TVirtualTuner::State() const {

@@ -38,7 +38,7 @@ public:
     int TuneValue() const;                     // of the tuned frequency
     const struct TSimStation* Station() const; // the station tuned, or none
 
-    static TSimDeviceSpec DeviceSpec(TSimChip chip);
+    static TSimDeviceDescription DeviceSpec(TSimChip chip);
 
 private:
     std::vector<QByteArray> StatusReports() const;

@@ -160,7 +160,7 @@ TEST_F(TunerFormTest, ConfiguredModuleDecidesWhichTunerIsClaimed) {
 
 TEST_F(TunerFormTest, OtherDevicesComingAndGoingChangeNothing) {
     TMainForm& form = StartSimulating();
-    TSimDeviceSpec mouse;
+    TSimDeviceDescription mouse;
     mouse.VendorID = 0x046D;
     mouse.ProductID = 0xC077;
     const int mouseIndex = Backend().AddDevice(mouse);

@@ -29,7 +29,7 @@ struct HidFixture : ::testing::Test {
         ctl->OnDeviceChange = [this] { events.push_back("change"); };
     }
     int Add(int product, bool plug = true) {
-        const int i = sim->AddDevice(SpecOf(0x1980, product));
+        const int i = sim->AddDevice(DescriptionOf(0x1980, product));
         if (plug)
             sim->Plug(i);
         return i;
@@ -137,7 +137,7 @@ TEST_F(HidFixture, DeviceThatCannotBeOpenedAbandonsTheChange) {
         owned = std::make_unique<TSimHidBackend>();
         sim = owned.get();
         Add(1);
-        TSimDeviceSpec bad = SpecOf(0x1980, 2);
+        TSimDeviceDescription bad = DescriptionOf(0x1980, 2);
         bad.CanOpen = c.canOpen;
         bad.CanIdentify = c.canIdentify;
         const int badIndex = sim->AddDevice(bad);
@@ -192,12 +192,12 @@ TEST_F(HidFixture, EnumerationStopsWhereTheHandlerSays) {
 }
 
 TEST_F(HidFixture, DeviceOperations) {
-    TSimDeviceSpec spec = SpecOf(0x1980, 0x1F01, "USB Radio");
-    spec.InputReportByteLength = 9;
-    spec.OutputReportByteLength = 65;
-    const int index = sim->AddDevice(spec);
+    TSimDeviceDescription description = DescriptionOf(0x1980, 0x1F01, "USB Radio");
+    description.InputReportByteLength = 9;
+    description.OutputReportByteLength = 65;
+    const int index = sim->AddDevice(description);
     sim->Plug(index);
-    TSimDeviceSpec queryOnly = SpecOf(0x1980, 5);
+    TSimDeviceDescription queryOnly = DescriptionOf(0x1980, 5);
     queryOnly.CanOpenReadWrite = false;
     sim->Plug(sim->AddDevice(queryOnly));
     Create();

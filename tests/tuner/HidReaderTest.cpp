@@ -10,7 +10,7 @@ namespace {
 struct ReaderFixture : ::testing::Test {
     std::unique_ptr<TSimHidBackend> owned = std::make_unique<TSimHidBackend>();
     TSimHidBackend* sim = owned.get();
-    int index = sim->AddDevice(SpecOf(0x1980, 0x1F02, "Radio"));
+    int index = sim->AddDevice(DescriptionOf(0x1980, 0x1F02, "Radio"));
     std::unique_ptr<THidDeviceController> ctl;
     THidDevice* dev = nullptr;
     std::vector<QByteArray> received; // report ID first

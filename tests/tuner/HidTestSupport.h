@@ -9,12 +9,12 @@
 #include <functional>
 #include <thread>
 
-inline TSimDeviceSpec SpecOf(int vendor, int product, const char* name = "Device") {
-    TSimDeviceSpec spec;
-    spec.VendorID = std::uint16_t(vendor);
-    spec.ProductID = std::uint16_t(product);
-    spec.Product = QString::fromLatin1(name);
-    return spec;
+inline TSimDeviceDescription DescriptionOf(int vendor, int product, const char* name = "Device") {
+    TSimDeviceDescription description;
+    description.VendorID = std::uint16_t(vendor);
+    description.ProductID = std::uint16_t(product);
+    description.Product = QString::fromLatin1(name);
+    return description;
 }
 
 inline QByteArray Report(std::initializer_list<int> bytes) {

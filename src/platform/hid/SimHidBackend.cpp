@@ -9,21 +9,23 @@ public:
         : FDevice(device), FNode(std::move(node)), FReadWrite(readWrite) {}
 
     bool GetAttributes(THidAttributes& attributes) override {
-        if (!FDevice.Spec.CanIdentify || Gone())
+        if (!FDevice.Description.CanIdentify || Gone())
             return false;
-        attributes = {FDevice.Spec.VendorID, FDevice.Spec.ProductID, FDevice.Spec.VersionNumber};
+        attributes = {FDevice.Description.VendorID, FDevice.Description.ProductID,
+                      FDevice.Description.VersionNumber};
         return true;
     }
     bool GetCaps(THidCaps& caps) override {
         if (Gone())
             return false;
-        caps = {FDevice.Spec.InputReportByteLength, FDevice.Spec.OutputReportByteLength};
+        caps = {FDevice.Description.InputReportByteLength,
+                FDevice.Description.OutputReportByteLength};
         return true;
     }
     bool GetProductString(QString& text) override {
         if (Gone())
             return false;
-        text = FDevice.Spec.Product;
+        text = FDevice.Description.Product;
         return true;
     }
     bool SetNumInputBuffers(int count) override {
@@ -55,7 +57,7 @@ public:
             error = FDevice.WriteError;
             return false;
         }
-        if (size == 0 || int(size) != FDevice.Spec.OutputReportByteLength) {
+        if (size == 0 || int(size) != FDevice.Description.OutputReportByteLength) {
             error = EINVAL;
             return false;
         }
@@ -121,9 +123,10 @@ TSimHidBackend::~TSimHidBackend() {
     }
 }
 
-int TSimHidBackend::AddDevice(const TSimDeviceSpec& spec, std::shared_ptr<TSimFirmware> firmware) {
+int TSimHidBackend::AddDevice(const TSimDeviceDescription& description,
+                              std::shared_ptr<TSimFirmware> firmware) {
     auto device = std::make_unique<TDevice>();
-    device->Spec = spec;
+    device->Description = description;
     device->Firmware = std::move(firmware);
     FDevices.push_back(std::move(device));
     return int(FDevices.size()) - 1;
@@ -197,7 +200,8 @@ std::unique_ptr<THidHandle> TSimHidBackend::Open(const std::string& path, THidAc
         error = ENOENT;
         return nullptr;
     }
-    if (!device->Spec.CanOpen || (access != THidAccess::Query && !device->Spec.CanOpenReadWrite)) {
+    if (!device->Description.CanOpen ||
+        (access != THidAccess::Query && !device->Description.CanOpenReadWrite)) {
         error = EACCES;
         return nullptr;
     }

@@ -24,7 +24,7 @@ public:
     virtual std::vector<QByteArray> HandleOutput(const QByteArray& report) = 0;
 };
 
-struct TSimDeviceSpec {
+struct TSimDeviceDescription {
     std::uint16_t VendorID = 0;
     std::uint16_t ProductID = 0;
     std::uint16_t VersionNumber = 0x0100;
@@ -42,7 +42,8 @@ public:
     ~TSimHidBackend() override;
 
     // Returns the device's number for Plug/Unplug. A new device is unplugged.
-    int AddDevice(const TSimDeviceSpec& spec, std::shared_ptr<TSimFirmware> firmware = nullptr);
+    int AddDevice(const TSimDeviceDescription& description,
+                  std::shared_ptr<TSimFirmware> firmware = nullptr);
     // Plug and Unplug post one device change each (run by the event loop).
     void Plug(int device);
     void Unplug(int device);
@@ -70,7 +71,7 @@ public:
 
 private:
     struct TDevice {
-        TSimDeviceSpec Spec;
+        TSimDeviceDescription Description;
         std::shared_ptr<TSimFirmware> Firmware;
         std::shared_ptr<TNode> Node; // while plugged
         std::string Instance;
