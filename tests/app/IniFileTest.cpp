@@ -1,6 +1,7 @@
 #include "app/IniFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -123,4 +124,17 @@ TEST(IniFile, ARefusedWriteRaisesTheMessageAndLeavesTheFileWhole) {
     // A folder that does not exist cannot take the file either.
     TIniFile nowhere(dir.filePath("no/such/dir/orvalen.ini"));
     EXPECT_THROW(nowhere.WriteBool("main", "debug", true), EIniFileError);
+}
+
+TEST(IniFile, AnEnormousFileGivesDefaultsAndIsNeverRewritten) {
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir, "[main]\r\nvolume=5\r\n");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.resize(TIniFile::MaxFileSize + 1)); // sparse: no time, no disk
+    }
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("main", "volume", 100), 100);
+    EXPECT_THROW(ini.WriteInteger("main", "volume", 6), EIniFileError);
+    EXPECT_EQ(QFileInfo(path).size(), TIniFile::MaxFileSize + 1);
 }

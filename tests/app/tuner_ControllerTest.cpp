@@ -143,6 +143,17 @@ TEST_F(TunerFormTest, ConnectsAfterStartUpSendsFullStateThenStatusRequestAndPoll
     EXPECT_TRUE(form.FSendEnabled);
 }
 
+TEST_F(TunerFormTest, SettingsThatMoveControlsAtStartUpSendNothing) {
+    WriteSettings("[main]\nfmband=0\nukvfrequency=30\nfmfrequency=120\nvolume=7\n"
+                  "useBass=1\ndirectsound=0\nuserds=1\n");
+    TMainForm& form = StartSimulating();
+    EXPECT_TRUE(Backend().Written(Tuner()).empty());
+    Connect();
+    // The first reports are the connection's own; the full state carries the stored values.
+    EXPECT_EQ(TakeCommands(), "Ig");
+    EXPECT_EQ(form.FScreen->TuneValue(), 689);
+}
+
 TEST_F(TunerFormTest, ConfiguredModuleDecidesWhichTunerIsClaimed) {
     WriteSettings("[main]\nusedmodule=1\n");
     TMainForm& form = StartSimulating(); // an RDA5807M: not for this setting
