@@ -1,5 +1,6 @@
 #include "UnitAbout.h"
 
+#include "controls/Pictures.h"
 #include "platform/system/VersionInfo.h"
 
 #include <QCoreApplication>
@@ -7,7 +8,6 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
 
 namespace {
@@ -26,23 +26,6 @@ QLabel* MakeLabel(QWidget* parent, int left, int top, const QString& text, const
     label->move(left, top);
     label->adjustSize();
     return label;
-}
-
-// Stands in for the photograph of the device until the picture is drawn: a board with
-// a chip and a USB plug.
-QPixmap PlaceholderPicture() {
-    QPixmap picture(110, 124);
-    picture.fill(QColor(40, 90, 60));
-    QPainter p(&picture);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(200, 200, 205));
-    p.drawRect(40, 0, 30, 22);
-    p.setBrush(QColor(25, 25, 25));
-    p.drawRect(35, 50, 40, 40);
-    p.setBrush(QColor(210, 170, 60));
-    for (int i = 0; i < 6; ++i)
-        p.drawRect(12, 30 + i * 14, 10, 6);
-    return picture;
 }
 
 } // namespace
@@ -66,7 +49,7 @@ TFormAbout::TFormAbout(QWidget* owner, const QString& versionFile)
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(1);
     Image1 = new QLabel(Panel1);
-    Image1->setPixmap(PlaceholderPicture());
+    Image1->setPixmap(QPixmap::fromImage(Pictures::AboutPicture()));
     Image1->setGeometry(2, 2, 110, 124);
 
     Label1 = MakeLabel(GroupBox1, 152, 24, QStringLiteral("Orvalen USB"), "Times New Roman", 19);
