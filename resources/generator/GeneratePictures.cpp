@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -220,13 +221,19 @@ void EqualizerWindow(QPainter& p) {
 
 // --- Station list images --------------------------------------------------------------------
 
+// Lines drawn first wide and dark, then narrower and bright over it: an outlined stroke.
+void OutlinedLines(QPainter& p, const std::vector<QLineF>& lines, const QPen& outline,
+                   const QPen& fill) {
+    for (const QPen& pen : {outline, fill}) {
+        p.setPen(pen);
+        for (const QLineF& line : lines)
+            p.drawLine(line);
+    }
+}
+
 void Add(QPainter& p) {
-    p.setPen(Pen(QColor(20, 120, 40), 4.2));
-    p.drawLine(QPointF(8, 2.5), QPointF(8, 13.5));
-    p.drawLine(QPointF(2.5, 8), QPointF(13.5, 8));
-    p.setPen(Pen(QColor(70, 205, 90), 2.4));
-    p.drawLine(QPointF(8, 2.5), QPointF(8, 13.5));
-    p.drawLine(QPointF(2.5, 8), QPointF(13.5, 8));
+    OutlinedLines(p, {{8, 2.5, 8, 13.5}, {2.5, 8, 13.5, 8}}, Pen(QColor(20, 120, 40), 4.2),
+                  Pen(QColor(70, 205, 90), 2.4));
 }
 
 void Edit(QPainter& p) {
@@ -247,12 +254,8 @@ void Edit(QPainter& p) {
 }
 
 void Delete(QPainter& p) {
-    p.setPen(Pen(QColor(140, 10, 10), 4.0));
-    p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
-    p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
-    p.setPen(Pen(QColor(235, 50, 40), 2.3));
-    p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
-    p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
+    OutlinedLines(p, {{3.5, 3.5, 12.5, 12.5}, {12.5, 3.5, 3.5, 12.5}},
+                  Pen(QColor(140, 10, 10), 4.0), Pen(QColor(235, 50, 40), 2.3));
 }
 
 void Sort(QPainter& p) {

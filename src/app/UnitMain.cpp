@@ -394,12 +394,10 @@ void TMainForm::SpeedButtonFMBandClick() {
 void TMainForm::UpdateTuneControls() {
     FScreen->SetTunerState(FPowerOn && FConnected);
     const bool live = FScreen->TunerState();
-    for (QWidget* control :
-         {static_cast<QWidget*>(TrackBarFMTune), static_cast<QWidget*>(SpeedButtonStepLeft),
-          static_cast<QWidget*>(SpeedButtonStepRight), static_cast<QWidget*>(SpeedButtonSeekLeft),
-          static_cast<QWidget*>(SpeedButtonSeekRight)})
-        if (control)
-            control->setEnabled(live);
+    TrackBarFMTune->setEnabled(live);
+    for (QToolButton* button :
+         {SpeedButtonStepLeft, SpeedButtonStepRight, SpeedButtonSeekLeft, SpeedButtonSeekRight})
+        button->setEnabled(live);
 }
 
 void TMainForm::UpdateAudioChain() {
