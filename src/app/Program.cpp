@@ -68,13 +68,16 @@ int RunProgram(const TCommandLine& commandLine) {
     FormAbout = new TFormAbout(mainForm);
     FormEqualizer = new TFormEqualizer(mainForm);
 
-    // Logoff, shutdown and termination requests run the close sequence; a close that a
-    // failed write refused leaves the program running, as a close from the window would.
-    TSignalWatcher termination({SIGTERM, SIGINT, SIGHUP}, [mainForm](int) { mainForm->close(); });
+    // Logoff, shutdown and termination requests run the close sequence and always end the
+    // program: a file that cannot be written then stays as it was.
+    TSignalWatcher termination({SIGTERM, SIGINT, SIGHUP},
+                               [mainForm](int) { mainForm->RequestForcedClose(); });
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, mainForm,
-                     [mainForm](QSessionManager&) { mainForm->close(); });
-    QObject::connect(mainForm, &TMainForm::Closed, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+                     [mainForm](QSessionManager&) { mainForm->RequestForcedClose(); });
+    // exit, not quit: a quit asks every window again and can be refused.
+    QObject::connect(
+        mainForm, &TMainForm::CloseFinished, qApp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
 
     TFirstPaintReporter reporter;
     if (qEnvironmentVariableIsSet("ORVALEN_REPORT_FIRST_PAINT"))

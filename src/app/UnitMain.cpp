@@ -3,6 +3,7 @@
 #include "ConfigPaths.h"
 #include "Forms.h"
 #include "IniFile.h"
+#include "WorkArea.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "controls/Pictures.h"
@@ -22,6 +23,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
 
 namespace {
 
@@ -284,10 +286,11 @@ void TMainForm::ReadStartSettings() {
     ScreenSnap = ini.ReadBool(s, QStringLiteral("ScreenSnap"), false);
     FUseRDS = ini.ReadBool(s, QStringLiteral("userds"), false);
     SpeedButtonList->setChecked(ini.ReadBool(s, QStringLiteral("ShowList"), false));
-    move(ini.ReadInteger(s, QStringLiteral("Left"), x()),
-         ini.ReadInteger(s, QStringLiteral("Top"), y()));
-    // 10.
-    KeepInsideWorkArea();
+    const int left = ini.ReadInteger(s, QStringLiteral("Left"), x());
+    const int top = ini.ReadInteger(s, QStringLiteral("Top"), y());
+    // 10. Applied to the stored values before the window moves, so that an absurd position
+    // never reaches the window system.
+    KeepInsideWorkArea(left, top);
     // 11.
     FStarted = true;
     // 12.
@@ -297,23 +300,11 @@ void TMainForm::ReadStartSettings() {
     // 13. The file is closed with ini.
 }
 
-void TMainForm::KeepInsideWorkArea() {
+void TMainForm::KeepInsideWorkArea(int left, int top) {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
     // The outer size of the full-height window, before the list may shrink it.
     const QSize outer = frameGeometry().size();
-    int left = x(), top = y();
-    if (left < 0)
-        left = 0;
-    if (left + outer.width() > area.right() + 1)
-        left = area.right() + 1 - outer.width();
-    if (top < 0)
-        top = 0;
-    if (top + outer.height() > area.bottom() + 1)
-        top = area.bottom() + 1 - outer.height();
-    move(left, top);
+    move(screen ? KeepInside(left, top, outer, screen->availableGeometry()) : QPoint(left, top));
 }
 
 void TMainForm::SetPowerOn(bool Value) {
@@ -499,32 +490,90 @@ void TMainForm::WriteCloseSettings(TIniFile& ini) const {
     ini.WriteBool(s, QStringLiteral("useBass"), FBass);
 }
 
-bool TMainForm::FormCloseQuery() {
-    ClosePowerOff();
+QStringList TMainForm::WriteCloseFiles(bool writeWhatItCan) {
+    QStringList failures;
     try {
         TIniFile ini(FSettingsPath);
         WriteCloseSettings(ini);
     } catch (const EIniFileError& error) {
-        QMessageBox::critical(this, QCoreApplication::applicationName(), error.Message());
-        return false;
+        failures << error.Message();
+        if (!writeWhatItCan)
+            return failures;
     }
-    return FStationFileUnreadable || SaveStations();
+    if (!FStationFileUnreadable) {
+        const QString error = WriteStationFile();
+        if (!error.isEmpty())
+            failures << error;
+    }
+    return failures;
+}
+
+bool TMainForm::FormCloseQuery() {
+    ClosePowerOff();
+    const QStringList failures = WriteCloseFiles(false);
+    if (failures.isEmpty())
+        return true;
+    ShowCloseError(failures.front());
+    return false;
+}
+
+void TMainForm::ShowCloseError(const QString& text) {
+    if (FClosed)
+        return;
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), text,
+                    QMessageBox::Ok, this);
+    FCloseMessage = &box;
+    box.exec();
+    FCloseMessage = nullptr;
+    if (FForcedClose)
+        close();
+}
+
+void TMainForm::RequestForcedClose() {
+    FForcedClose = true;
+    // The message of a refused close is answered for the user; the close follows it.
+    if (FCloseMessage)
+        FCloseMessage->reject();
+    else
+        close();
 }
 
 void TMainForm::FormClose() {
+    FClosed = true;
+    Timer1->stop();
+    DetachTunerLink();
     FInDevices.reset();
     FOutDevices.reset();
     FTray.reset();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
+    if (FClosed) {
+        event->accept();
+        return;
+    }
+    // While the refused close's message is up the user answers it first; this request is
+    // dropped rather than closing half-way.
+    if (FCloseMessage) {
         event->ignore();
         return;
     }
+    ClosePowerOff();
+    const bool writeWhatItCan = FForcedClose || FCloseRefused;
+    const QStringList failures = WriteCloseFiles(writeWhatItCan);
+    if (!writeWhatItCan && !failures.isEmpty()) {
+        FCloseRefused = true;
+        event->ignore();
+        // Shown once the close event has been answered: a modal loop inside it would let
+        // another close request take the window down half-way.
+        QTimer::singleShot(0, this, [this, text = failures.front()] { ShowCloseError(text); });
+        return;
+    }
+    for (const QString& failure : failures)
+        std::fprintf(stderr, "orvalen: %s\n", failure.toLocal8Bit().constData());
     FormClose();
     event->accept();
-    emit Closed();
+    emit CloseFinished();
 }
 
 bool TMainForm::event(QEvent* event) {

@@ -118,6 +118,12 @@ public:
     // The close sequence's first half: false keeps the window open (a write failed and was
     // shown to the user).
     bool FormCloseQuery();
+    // A close that must end the program (termination signals, the session manager): the
+    // tuner is switched off and the files are written where they can be; a file that cannot be
+    // written stays as it was and the failure goes to standard error, never to a message box.
+    void RequestForcedClose();
+    // The close sequence has run: the window is gone and device events and timers do nothing.
+    bool Closed() const { return FClosed; }
     // The settings written at close, in their order; throws EIniFileError.
     void WriteCloseSettings(TIniFile& ini) const;
 
@@ -131,6 +137,8 @@ public:
     void SendFullState();
     void SendRDSSetting();
     bool MatchModule(int VendorID, int ProductID);
+    // After the close: device events, reports and resume signals no longer reach the window.
+    void DetachTunerLink();
     void SpeedButtonPowerClick();
     void SpeedButtonMuteClick();
     void SpeedButtonStereoClick();
@@ -170,6 +178,8 @@ public:
     void CreateStationControls();
     void LoadStations();
     bool SaveStations();
+    // SaveStations without the message box: the error text, or "" after a successful write.
+    QString WriteStationFile();
     void ShowStationName(int TuneValue);
 
     // The list holds the station lines; nothing else keeps a copy.
@@ -207,7 +217,7 @@ public:
 
 signals:
     // The close sequence has finished and the window is gone.
-    void Closed();
+    void CloseFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -217,8 +227,19 @@ private:
     void CreateControls();
     void FormCreate();
     void ReadStartSettings();
-    void KeepInsideWorkArea();
+    void KeepInsideWorkArea(int left, int top);
     void FormClose();
+    // Writes the settings and then the station list. Stops at the first failure unless
+    // writeWhatItCan; gives the failures' texts.
+    QStringList WriteCloseFiles(bool writeWhatItCan);
+    // The refused close's message; a forced close while it is up dismisses it.
+    void ShowCloseError(const QString& text);
 
     std::unique_ptr<TAudioChain> FAudio;
+    bool FClosed = false;
+    // The last close the user asked for was refused: the next one closes without the files
+    // that could not be written, so the program can always be ended.
+    bool FCloseRefused = false;
+    bool FForcedClose = false;
+    class QMessageBox* FCloseMessage = nullptr;
 };

@@ -95,12 +95,18 @@ void TMainForm::LoadStations() {
         FStationFileUnreadable = QFile::exists(FStationPath);
 }
 
-bool TMainForm::SaveStations() {
+QString TMainForm::WriteStationFile() {
     QString error;
-    if (Stations::SaveStationFile(FStationPath, ListBoxStations->Lines(), &error)) {
-        FStationFileUnreadable = false;
+    if (!Stations::SaveStationFile(FStationPath, ListBoxStations->Lines(), &error))
+        return error;
+    FStationFileUnreadable = false;
+    return QString();
+}
+
+bool TMainForm::SaveStations() {
+    const QString error = WriteStationFile();
+    if (error.isEmpty())
         return true;
-    }
     QMessageBox::critical(this, QCoreApplication::applicationName(), error);
     return false;
 }

@@ -66,6 +66,22 @@ void TMainForm::CreateTunerLink() {
     FTunerLink = std::move(link);
 }
 
+void TMainForm::DetachTunerLink() {
+    if (!FTunerLink)
+        return;
+    if (TunerDevice != nullptr) {
+        TunerDevice->SetDataHandler(nullptr);
+        TunerDevice->SetDataErrorHandler(nullptr);
+    }
+    HidCtl->OnArrival = nullptr;
+    HidCtl->OnRemoval = nullptr;
+    HidCtl->OnEnumerate = nullptr;
+    HidCtl->OnDeviceChange = nullptr;
+    HidCtl->OnDeviceData = nullptr;
+    HidCtl->OnDeviceDataError = nullptr;
+    FTunerLink->Sleep->OnResume = nullptr;
+}
+
 TSimulatedTuners* TMainForm::SimulatedTuners() const {
     return FTunerLink ? FTunerLink->Sim.get() : nullptr;
 }

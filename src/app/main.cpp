@@ -1,9 +1,15 @@
 #include "Application.h"
 #include "CommandLine.h"
+#include "DisplayCheck.h"
 #include "Program.h"
+#include "platform/system/ArgumentPath.h"
 #include "platform/system/VersionInfo.h"
 
+#include <QFile>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 // The version the About window reads back from the executable file.
 [[gnu::section(".note.orvalen.version"),
@@ -16,9 +22,20 @@
      (ORVALEN_VERSION_PATCH << 16) | ORVALEN_VERSION_TWEAK}};
 
 int main(int argc, char** argv) {
+    // A reader of our standard error that goes away must not end the program before its
+    // close sequence; the log echo stops by itself when its writes fail.
+    std::signal(SIGPIPE, SIG_IGN);
     QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        const bool folder = i > 1 && std::strcmp(argv[i - 1], "--config-dir") == 0;
+        if (folder) {
+            arguments << FolderArgumentPath(argv[i]);
+        } else if (std::strncmp(argv[i], "--config-dir=", 13) == 0) {
+            arguments << QStringLiteral("--config-dir=") + FolderArgumentPath(argv[i] + 13);
+        } else {
+            arguments << QFile::decodeName(argv[i]);
+        }
+    }
     const TCommandLine commandLine = ParseCommandLine(arguments);
     if (commandLine.Help) {
         std::fputs(CommandLineUsage().toUtf8().constData(), stdout);
@@ -33,6 +50,12 @@ int main(int argc, char** argv) {
                      CommandLineUsage().toUtf8().constData());
         return 2;
     }
+    if (const QString reason = MissingDisplayReason(); !reason.isEmpty()) {
+        std::fprintf(stderr, "%s\n", NoDisplayLine(reason).toLocal8Bit().constData());
+        return NoDisplayExitCode;
+    }
+    std::optional<TDisplayConnectGuard> guard(std::in_place);
     TApplication app(argc, argv);
+    guard.reset();
     return RunProgram(commandLine);
 }

@@ -56,8 +56,9 @@ bool LogWanted() {
 
 void WriteLog(const QString& line) {
     if (gVerbose) {
-        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-        std::fflush(stderr);
+        // A standard error nobody reads any more (a closed pipe) ends the echo, not the program.
+        if (std::fprintf(stderr, "%s\n", line.toUtf8().constData()) < 0 || std::fflush(stderr) != 0)
+            gVerbose = false;
     }
     if (LogVisible())
         FormLogs->AddLine(line);

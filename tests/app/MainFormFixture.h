@@ -29,6 +29,11 @@ private:
     std::vector<std::string>* FLog;
 };
 
+inline QByteArray ReadFileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A main window over a settings folder of its own.
 class MainFormTest : public ::testing::Test {
 protected:

@@ -1,16 +1,21 @@
 #include "MainFormFixture.h"
+#include "ModalAnswers.h"
+#include "WaitFor.h"
 #include "app/IniFile.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 TEST_F(MainFormTest, FirstStartWithoutSettingsUsesEveryDefault) {
@@ -73,13 +78,29 @@ TEST_F(MainFormTest, StoredUkvBandStartsThereAndEachBandKeepsItsPosition) {
 
 TEST_F(MainFormTest, StoredPositionIsPulledBackIntoTheWorkArea) {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    WriteSettings("[main]\nLeft=-50\nTop=-7\n");
-    EXPECT_EQ(Start().pos(), QPoint(0, 0));
-    FForm.reset();
-    WriteSettings(QStringLiteral("[main]\nLeft=%1\nTop=10\n").arg(area.right()).toUtf8());
-    TMainForm& form = Start();
-    EXPECT_EQ(form.x() + form.frameGeometry().width(), area.right() + 1);
-    EXPECT_EQ(form.y(), 10);
+    const int rightmost = area.right() + 1 - 370; // the full-height window's outer width
+    const int lowest = area.bottom() + 1 - 468;
+    const struct {
+        QString left, top;
+        QPoint expected;
+    } cases[] = {
+        {"-50", "-7", {0, 0}},
+        {QString::number(area.right()), "10", {rightmost, 10}},
+        // Sums with the window size beyond 32 bits.
+        {"2147483278", "2147483647", {rightmost, lowest}},
+        {"-2147483648", "0x7fffffff", {0, lowest}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.left + "," + c.top).toStdString());
+        WriteSettings(("[main]\nLeft=" + c.left + "\nTop=" + c.top + "\n").toUtf8());
+        TMainForm& form = Start();
+        EXPECT_EQ(form.pos(), c.expected);
+        EXPECT_TRUE(form.FormCloseQuery());
+        const QByteArray written = ReadSettings();
+        EXPECT_TRUE(written.contains("Left=" + QByteArray::number(c.expected.x()) + "\n"));
+        EXPECT_TRUE(written.contains("Top=" + QByteArray::number(c.expected.y()) + "\n"));
+        FForm.reset();
+    }
 }
 
 TEST_F(MainFormTest, VolumeRangeFollowsModuleAndDigitalAudio) {
@@ -152,20 +173,69 @@ TEST_F(MainFormTest, CloseWritesExactlyItsKeysInOrder) {
                                          "ShowList=0\r\nuseBass=0\r\n"));
 }
 
-TEST_F(MainFormTest, AFailedWriteAtCloseKeepsTheWindowOpen) {
+namespace {
+
+// A close request as the window manager's close box sends it; true when the window closed.
+bool PressCloseBox(QWidget& window) {
+    QCloseEvent close;
+    QCoreApplication::sendEvent(window.windowHandle(), &close);
+    return close.isAccepted();
+}
+
+} // namespace
+
+// The user's close is refused with a message while the settings cannot be written; the message
+// is answered before anything else closes, and the next close request ends the window without
+// the settings, leaving both files as they were.
+TEST_F(MainFormTest, ARefusedCloseShowsItsMessageAndTheNextCloseEnds) {
+    const QByteArray stations = "101.7=a\r\n";
+    {
+        QFile file(FDir.filePath("orvalen.lst"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(stations);
+    }
     WriteSettings("[main]\nvolume=40\n");
     TMainForm& form = Start();
     form.show();
     QFile::setPermissions(SettingsPath(), QFile::ReadOwner);
-    // The error box is modal: answer it as soon as it appears.
-    QTimer::singleShot(0, [] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget->inherits("QMessageBox"))
-                widget->close();
+    TModalAnswers answers;
+    bool closedDuringMessage = true;
+    answers.Message(QMessageBox::Ok, [&](QMessageBox*) {
+        closedDuringMessage = PressCloseBox(form) || !form.isVisible();
+        return false;
     });
-    EXPECT_FALSE(form.close());
+    EXPECT_FALSE(PressCloseBox(form));
+    ASSERT_TRUE(WaitFor([&] { return answers.AllUsed() && !QApplication::activeModalWidget(); }));
+    EXPECT_EQ(answers.Messages, QStringList({"Orvalen|Unable to write to " + SettingsPath()}));
+    EXPECT_FALSE(closedDuringMessage) << "a close while the message is up must not go through";
     EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.Closed());
     EXPECT_EQ(ReadSettings(), QByteArray("[main]\nvolume=40\n"));
+    EXPECT_EQ(ReadFileBytes(FDir.filePath("orvalen.lst")), stations);
+
+    EXPECT_TRUE(PressCloseBox(form));
+    EXPECT_TRUE(form.Closed());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(ReadSettings(), QByteArray("[main]\nvolume=40\n"));
+    EXPECT_EQ(ReadFileBytes(FDir.filePath("orvalen.lst")), stations);
+    EXPECT_EQ(answers.Unexpected, 0);
+}
+
+TEST_F(MainFormTest, ATerminationWhileTheMessageIsUpAnswersItAndCloses) {
+    WriteSettings("[main]\nvolume=40\n");
+    TMainForm& form = Start();
+    form.show();
+    QFile::setPermissions(SettingsPath(), QFile::ReadOwner);
+    TModalAnswers answers;
+    answers.Message(QMessageBox::Ok, [&](QMessageBox*) {
+        form.RequestForcedClose();
+        return true;
+    });
+    EXPECT_FALSE(PressCloseBox(form));
+    ASSERT_TRUE(WaitFor([&] { return form.Closed(); }));
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(ReadSettings(), QByteArray("[main]\nvolume=40\n"));
+    EXPECT_EQ(answers.Unexpected, 0);
 }
 
 TEST_F(MainFormTest, AStationFileThatCannotBeReadIsNotReplacedAtClose) {

@@ -1,6 +1,7 @@
 // The station list inside the main window: the operations as the user starts them, with the
 // dialog and the message boxes answered as a user would.
 #include "MainFormFixture.h"
+#include "ModalAnswers.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "stations/StationListBox.h"
@@ -24,64 +25,6 @@
 namespace {
 
 const QString Marker = QString(QChar(0x1F));
-
-// Answers the modal windows the program opens, one queued answer per window, in order.
-class TModalAnswers {
-public:
-    TModalAnswers() {
-        FTimer.setInterval(2);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] { Tick(); });
-        FTimer.start();
-    }
-
-    void Dialog(const QString& freq, const QString& name, bool ok = true) {
-        FAnswers.push_back([=, this](QWidget* w) {
-            auto* dialog = qobject_cast<TFormStation*>(w);
-            ASSERT_NE(dialog, nullptr);
-            Prefilled.append(dialog->EditFreq->text() + "|" + dialog->EditName->text());
-            dialog->EditFreq->setText(freq);
-            dialog->EditName->setText(name);
-            (ok ? dialog->BitBtn1 : dialog->BitBtn2)->click();
-        });
-    }
-
-    void Message(QMessageBox::StandardButton answer = QMessageBox::Ok) {
-        FAnswers.push_back([=, this](QWidget* w) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            ASSERT_NE(box, nullptr);
-            Messages.append(box->windowTitle() + "|" + box->text());
-            Icons.push_back(box->icon());
-            box->button(answer)->click();
-        });
-    }
-
-    bool AllUsed() const { return FAnswers.empty(); }
-
-    QStringList Prefilled;
-    QStringList Messages;
-    std::vector<QMessageBox::Icon> Icons;
-    int Unexpected = 0;
-
-private:
-    void Tick() {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible())
-            return;
-        if (FAnswers.empty()) {
-            // Never leave a test hanging on a window nobody expected.
-            ++Unexpected;
-            if (auto* dialog = qobject_cast<QDialog*>(w))
-                dialog->reject();
-            return;
-        }
-        auto answer = std::move(FAnswers.front());
-        FAnswers.pop_front();
-        answer(w);
-    }
-
-    QTimer FTimer;
-    std::deque<std::function<void(QWidget*)>> FAnswers;
-};
 
 class StationsMainFormTest : public MainFormTest {
 protected:
