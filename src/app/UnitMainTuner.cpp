@@ -178,7 +178,9 @@ bool TMainForm::HidCtlEnumerate(THidDevice& HidDev, int Idx) {
 void TMainForm::HidCtlRemoval(THidDevice& HidDev) {
     if (&HidDev != TunerDevice)
         return;
-    TunerDevice = nullptr;
+    // Gives the claim up and sets TunerDevice to none; the controller frees the device once
+    // this removal event has run.
+    HidCtl->Release(TunerDevice);
     if (LogWanted())
         WriteLog(DisconnectedLine(HidDev.ProductText()));
     SetConnected(false);

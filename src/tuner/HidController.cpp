@@ -207,7 +207,32 @@ THidDeviceController::~THidDeviceController() {
     FList.clear();
 }
 
+class THidDeviceController::TEventScope {
+public:
+    explicit TEventScope(THidDeviceController& controller) : FController(controller) {
+        ++FController.FEventDepth;
+    }
+    ~TEventScope() {
+        if (--FController.FEventDepth == 0)
+            FController.FreeLeftDevices();
+    }
+    TEventScope(const TEventScope&) = delete;
+    TEventScope& operator=(const TEventScope&) = delete;
+
+private:
+    THidDeviceController& FController;
+};
+
+void THidDeviceController::FreeLeftDevices() {
+    if (FEventDepth > 0 || FDestroying)
+        return;
+    std::erase_if(FList, [](const std::unique_ptr<THidDevice>& d) {
+        return !d->Present() && !d->Claimed() && !d->Offered();
+    });
+}
+
 int THidDeviceController::EnumerateDevices() {
+    const TEventScope scope(*this);
     int count = 0;
     for (int i = 0; i < int(FList.size()); ++i) {
         THidDevice& device = *FList[size_t(i)];
@@ -235,6 +260,23 @@ bool THidDeviceController::ClaimByIndex(THidDevice*& HidDev, int Idx) {
     device.FClaimed = true;
     device.StartReader();
     HidDev = &device;
+    return true;
+}
+
+bool THidDeviceController::Release(THidDevice*& HidDev) {
+    THidDevice* device = HidDev;
+    HidDev = nullptr;
+    const bool listed =
+        std::any_of(FList.begin(), FList.end(), [&](const auto& d) { return d.get() == device; });
+    if (!listed || !device->Claimed())
+        return false;
+    device->FClaimed = false;
+    device->StopReader();
+    device->FDataHandler = OnDeviceData;
+    device->FDataErrorHandler = nullptr;
+    if (!device->Offered())
+        device->CloseHandles();
+    FreeLeftDevices();
     return true;
 }
 
@@ -272,6 +314,7 @@ void THidDeviceController::DeviceChange() {
         bool& Flag;
         ~TReset() { Flag = false; }
     } reset{FChanging};
+    const TEventScope scope(*this);
 
     std::vector<std::unique_ptr<THidDevice>> fresh;
     for (const THidInterface& iface : FBackend->Enumerate()) {
@@ -295,6 +338,7 @@ void THidDeviceController::DeviceChange() {
         if (OnRemoval)
             OnRemoval(device);
         device.FOffered = false;
+        // Unclaimed now, possibly released by the handler: nothing refers to it any more.
         if (!device.Claimed())
             FList.erase(FList.begin() + i);
         changed = true;

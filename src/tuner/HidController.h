@@ -148,6 +148,11 @@ public:
 
     int EnumerateDevices();
     bool ClaimByIndex(THidDevice*& HidDev, int Idx);
+    // Gives up the claim: the reader stops, the device gets the handlers of a new one again
+    // and HidDev is set to none. A device that has left is freed once no device event is
+    // running any more (at once when none is), so a handler may release the very device it
+    // was called for. False when HidDev was none or not a claimed device of this list.
+    bool Release(THidDevice*& HidDev);
 
     // The device-change message: DBT_DEVNODES_CHANGED runs DeviceChange unless a change is
     // already being processed. lParam -1 makes the change raise OnDeviceChange even when
@@ -158,12 +163,18 @@ public:
     bool ChangeInProgress() const { return FChanging; }
 
 private:
+    // Counts the device changes and enumerations in progress; when the outermost one ends,
+    // the devices that have left and are no longer claimed are freed. Until then a handler
+    // up the stack may still hold one of them.
+    class TEventScope;
     void PostedDeviceChange(long lParam);
     std::unique_ptr<THidDevice> CreateDevice(const THidPnPInfo& info);
+    void FreeLeftDevices();
 
     std::unique_ptr<THidBackend> FBackend;
     std::vector<std::unique_ptr<THidDevice>> FList;
     bool FChanging = false;
     bool FDestroying = false;
     long FLParam = 0;
+    int FEventDepth = 0;
 };

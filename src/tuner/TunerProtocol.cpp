@@ -1,5 +1,7 @@
 #include "TunerProtocol.h"
 
+#include "platform/system/CodePage.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -177,8 +179,10 @@ TStatusEffects DecodeStatus(const std::uint8_t* data, std::size_t size, const TS
         effects.TuneLevel = d[3] >> 4;
         effects.SetsRDS = true;
         effects.RDSEnabled = (d[1] & 0x10) != 0 && in.UseRDS;
-        // Byte for byte, zeros included: always eight characters.
-        effects.RDSString = QString::fromLatin1(reinterpret_cast<const char*>(&d[15]), 8);
+        // Byte for byte, zeros included: always eight characters. Names are sent in the
+        // same single-byte code page as the users' station files.
+        effects.RDSString =
+            CodePage::DecodeWindows1251(QByteArray(reinterpret_cast<const char*>(&d[15]), 8));
         effects.LogLine = QStringLiteral(" rds=");
         break;
     }

@@ -87,7 +87,7 @@ struct TStatusEffects {
     int TuneLevel = 0;
     bool SetsRDS = false; // RDSEnabled and RDSString below apply
     bool RDSEnabled = false;
-    QString RDSString;
+    QString RDSString; // the eight name bytes through the Windows-1251 code page
     QString LogLine;
 };
 // Decodes the data bytes of an input report (after the report ID). Any length is accepted:

@@ -4,15 +4,21 @@
 #include "WaitFor.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
+#include "controls/SimpleTray.h"
 #include "sim/SimulatedTuners.h"
 #include "tuner/HidController.h"
 #include "windows/UnitLogs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QImage>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -149,8 +155,13 @@ TEST_F(TunerFormTest, SettingsThatMoveControlsAtStartUpSendNothing) {
     TMainForm& form = StartSimulating();
     EXPECT_TRUE(Backend().Written(Tuner()).empty());
     Connect();
-    // The first reports are the connection's own; the full state carries the stored values.
-    EXPECT_EQ(TakeCommands(), "Ig");
+    // The first reports are the connection's own; the full state carries the stored values:
+    // UKV position 30; flags stereo, UKV, started, the fixed bit and bass, power off; the
+    // volume slider's 7 as chip volume, with RDS.
+    const std::vector<QByteArray> written = Backend().Written(Tuner());
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0], Bytes({0, 'I', 30, 0xBC, 0x17}) + QByteArray(60, '\0'));
+    EXPECT_EQ(written[1], Bytes({0, 'g'}) + QByteArray(63, '\0'));
     EXPECT_EQ(form.FScreen->TuneValue(), 689);
 }
 
@@ -394,4 +405,222 @@ TEST_F(TunerFormTest, DebugSettingShowsTheLogBeforeTheFirstEnumeration) {
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines[0], "Memo1");
     EXPECT_EQ(lines[1], "Device connected");
+}
+
+TEST_F(TunerFormTest, BandButtonTunesTheOtherBandsStoredPosition) {
+    WriteSettings("[main]\nfmfrequency=137\nukvfrequency=4\n");
+    TMainForm& form = StartSimulating();
+    Connect();
+    TakeCommands();
+    const struct {
+        bool fm;
+        QByteArray command;
+        int tuneValue;
+    } cases[] = {{false, Bytes({'U', 4, ' '}), 663}, {true, Bytes({'F', 137, ' '}), 1017}};
+    for (const auto& c : cases) {
+        form.SpeedButtonFMBand->click();
+        EXPECT_EQ(form.FBandFM, c.fm);
+        EXPECT_EQ(TakeCommands(), c.command.left(1));
+        EXPECT_EQ(LastReport().mid(1, 4), c.command + Bytes({0}));
+        EXPECT_EQ(form.FScreen->TuneValue(), c.tuneValue);
+        EXPECT_EQ(Sim().Tuner()->TuneValue(), c.tuneValue);
+    }
+    // A status report of the UKV band reaches the display as the same frequency.
+    form.SpeedButtonFMBand->click();
+    TakeCommands();
+    form.Timer1Timer();
+    Settle();
+    EXPECT_EQ(form.FScreen->TuneValue(), 663);
+    EXPECT_EQ(form.TrackBarFMTune->Position(), 4);
+    EXPECT_EQ(TakeCommands(), "g");
+}
+
+namespace {
+
+QImage PictureOf(const QIcon& icon) {
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+TEST_F(TunerFormTest, TrayPictureFollowsTheConnection) {
+    const QImage disconnected = PictureOf(TMainForm::ImageListIcon(0));
+    const QImage connected = PictureOf(TMainForm::ImageListIcon(1));
+    ASSERT_NE(disconnected, connected);
+    TMainForm& form = StartSimulating();
+    const auto shows = [&](const QImage& picture) {
+        return PictureOf(form.FTray->Icon()) == picture &&
+               PictureOf(form.FTray->TrayIcon()->icon()) == picture;
+    };
+    EXPECT_TRUE(shows(disconnected));
+    Connect();
+    EXPECT_TRUE(shows(connected));
+    Sim().TogglePlug();
+    ASSERT_TRUE(WaitFor([&] { return !form.FConnected; }));
+    EXPECT_TRUE(shows(disconnected));
+    Sim().TogglePlug();
+    Connect();
+    EXPECT_TRUE(shows(connected));
+}
+
+TEST_F(TunerFormTest, ReadFailureIsLoggedAndReadingGoesOn) {
+    TMainForm& form = StartSimulating();
+    Connect();
+    NewLogLines();
+    Backend().FailReads(Tuner(), 1, EIO);
+    ASSERT_TRUE(WaitFor([&] { return FLogs->Lines().size() > FLogLines; }));
+    EXPECT_EQ(NewLogLines(), QStringList{"Error N 5"});
+    form.SpeedButtonPower->click();
+    form.Timer1Timer();
+    ASSERT_TRUE(WaitFor([&] { return form.FScreen->TuneLevel() == 12; }));
+}
+
+namespace {
+
+// What the screen's frame shows in one area: how many pixels are drawn in (a shade of) the
+// lit colour and how many in the disabled grey.
+struct TInk {
+    int Lit = 0;
+    int Grey = 0;
+};
+
+QColor PixelAt(const QImage& frame, int x, int y) {
+    const uchar* p = frame.constScanLine(y) + x * 3;
+    return QColor(p[2], p[1], p[0]);
+}
+
+// Text is smoothed against the black background, so its edges are darker shades of its
+// colour; shades darker than half its brightness are too faint to tell colours apart.
+bool ShadeOf(const QColor& pixel, const QColor& colour) {
+    const int top = std::max({colour.red(), colour.green(), colour.blue()});
+    const int level = std::max({pixel.red(), pixel.green(), pixel.blue()});
+    if (top == 0 || 2 * level < top)
+        return false;
+    const auto near = [&](int p, int c) { return std::abs(p * top - c * level) <= 8 * top; };
+    return near(pixel.red(), colour.red()) && near(pixel.green(), colour.green()) &&
+           near(pixel.blue(), colour.blue());
+}
+
+TInk InkIn(const TOrvalenScreen& screen, const QRect& area, const QColor& lit) {
+    TInk ink;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor pixel = PixelAt(screen.Frame(), x, y);
+            ink.Lit += ShadeOf(pixel, lit) ? 1 : 0;
+            ink.Grey += ShadeOf(pixel, screen.DisabledColor()) ? 1 : 0;
+        }
+    return ink;
+}
+
+// The parts of the top band whose colour tells the state, found as the screen lays them out:
+// the band marks in the box as wide as "УКВ" (8-point digits' face) at x 36; "RDS" in the 23
+// pixels left of the antenna's x and "STEREO" from there to the right column, above the
+// antenna, whose 15-pixel mast stands 4 pixels right of that x.
+struct TScreenParts {
+    QRect FM, UKV, Stereo, RDS;
+    QPoint Mast;
+
+    explicit TScreenParts(const TOrvalenScreen& screen) {
+        QFont marks = screen.FreqFont();
+        marks.setPixelSize((8 * 96 + 36) / 72);
+        const int u = QFontMetrics(marks).horizontalAdvance(QStringLiteral("УКВ"));
+        UKV = QRect(36, 7, u, 16);
+        FM = QRect(36, 24, u, 13);
+        const QImage& frame = screen.Frame();
+        const QColor black(0, 0, 0);
+        // From the right: between the mast and the right column there are only the bars,
+        // which reach row 35, and the V's slanted stroke.
+        for (int x = frame.width() - 31; x >= 35 && Mast.isNull(); --x) {
+            bool mast = PixelAt(frame, x, 19) == black && PixelAt(frame, x, 35) == black;
+            for (int y = 20; y < 35 && mast; ++y)
+                mast =
+                    PixelAt(frame, x, y) != black && PixelAt(frame, x, y) == PixelAt(frame, x, 20);
+            if (mast)
+                Mast = QPoint(x, 20);
+        }
+        const int left = Mast.x() - 4;
+        Stereo = QRect(left, 5, frame.width() - 30 - left, 12);
+        RDS = QRect(left - 23, 5, 23, 12);
+    }
+};
+
+} // namespace
+
+TEST_F(TunerFormTest, ScreenShowsBandStereoRdsAndAntennaInTheirColours) {
+    WriteSettings("[main]\nuserds=1\n");
+    TMainForm& form = StartSimulating();
+    Connect();
+    form.SpeedButtonPower->click();
+    form.Timer1->stop(); // only the reports below reach the screen
+    Settle();
+    const TOrvalenScreen& screen = *form.FScreen;
+    const QColor active = screen.FreqFontColor();
+    std::vector<std::uint8_t> status(23, 0);
+    status[0] = 'r';
+    status[3] = 0x70;
+    const char name[] = "\xCC\xC0\xDF\xCA  FM"; // Windows-1251
+    std::copy(name, name + 8, status.begin() + 15);
+    const auto report = [&](int flags) {
+        status[1] = std::uint8_t(flags);
+        Inject(QByteArray(reinterpret_cast<const char*>(status.data()), qsizetype(status.size())));
+    };
+
+    const struct {
+        int flags;
+        bool stereo, rds;
+    } cases[] = {
+        {0x14, true, true}, {0x04, true, false}, {0x10, false, true}, {0x00, false, false}};
+    for (const auto& c : cases) {
+        report(c.flags);
+        const TScreenParts parts(screen);
+        ASSERT_FALSE(parts.Mast.isNull());
+        EXPECT_EQ(PixelAt(screen.Frame(), parts.Mast.x(), 27), screen.LevelColor());
+        const TInk stereo = InkIn(screen, parts.Stereo, screen.StereoColor());
+        const TInk rds = InkIn(screen, parts.RDS, screen.StereoColor());
+        EXPECT_EQ(stereo.Lit > 0, c.stereo) << c.flags;
+        EXPECT_EQ(stereo.Grey > 0, !c.stereo) << c.flags;
+        EXPECT_EQ(rds.Lit > 0, c.rds) << c.flags;
+        EXPECT_EQ(rds.Grey > 0, !c.rds) << c.flags;
+    }
+    EXPECT_EQ(screen.RDSString(), QString::fromUtf16(u"МАЯК  FM"));
+
+    // The band marks: the selected band in the digits' colour, the other one grey.
+    for (bool fm : {true, false}) {
+        if (form.FBandFM != fm)
+            form.SpeedButtonFMBand->click();
+        const TScreenParts parts(screen);
+        const TInk lit = InkIn(screen, fm ? parts.FM : parts.UKV, active);
+        const TInk other = InkIn(screen, fm ? parts.UKV : parts.FM, active);
+        EXPECT_GT(lit.Lit, 0) << fm;
+        EXPECT_EQ(lit.Grey, 0) << fm;
+        EXPECT_EQ(other.Lit, 0) << fm;
+        EXPECT_GT(other.Grey, 0) << fm;
+    }
+
+    // Powered off, everything is grey, whatever the last report said.
+    report(0x14);
+    form.SpeedButtonPower->click();
+    ASSERT_FALSE(screen.TunerState());
+    const TScreenParts parts(screen);
+    ASSERT_FALSE(parts.Mast.isNull());
+    EXPECT_EQ(PixelAt(screen.Frame(), parts.Mast.x(), 27), screen.DisabledColor());
+    for (const QRect& area : {parts.Stereo, parts.RDS, parts.FM, parts.UKV}) {
+        const TInk ink = InkIn(screen, area, screen.StereoColor());
+        EXPECT_EQ(ink.Lit, 0);
+        EXPECT_GT(ink.Grey, 0);
+        EXPECT_EQ(InkIn(screen, area, active).Lit, 0);
+    }
+}
+
+TEST_F(TunerFormTest, ReplugsLeaveOneDeviceInTheList) {
+    TMainForm& form = StartSimulating();
+    Connect();
+    for (int i = 0; i < 50; ++i) {
+        Sim().TogglePlug();
+        ASSERT_TRUE(WaitFor([&] { return !form.FConnected; }));
+        Sim().TogglePlug();
+        ASSERT_TRUE(WaitFor([&] { return form.FConnected; }));
+    }
+    EXPECT_EQ(form.HidCtl->Count(), 1);
+    EXPECT_EQ(form.TunerDevice, &form.HidCtl->Device(0));
 }

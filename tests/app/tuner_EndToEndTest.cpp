@@ -1,5 +1,6 @@
 // The real program with a virtual tuner on a private X server, driven as a person would:
 // it connects, the power button starts polling, SIGUSR1 unplugs and re-plugs the tuner.
+#include "StderrReader.h"
 #include "XvfbSession.h"
 #include "controls/Reflection.h"
 
@@ -11,44 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Standard error of the program, read as it comes.
-class TStderr {
-public:
-    explicit TStderr(QProcess& process) : FProcess(process) {}
-
-    // Waits for text to appear after the last match; true when it did.
-    bool WaitFor(const QByteArray& text, int timeoutMs = 15000) {
-        QElapsedTimer timer;
-        timer.start();
-        for (;;) {
-            FAll += FProcess.readAllStandardError();
-            const qsizetype at = FAll.indexOf(text, FPos);
-            if (at >= 0) {
-                FPos = at + text.size();
-                return true;
-            }
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            FProcess.waitForReadyRead(100);
-        }
-    }
-    // Collects what arrives within ms and gives what came after the last match.
-    QByteArray Since(int ms) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms)
-            FProcess.waitForReadyRead(50);
-        FAll += FProcess.readAllStandardError();
-        return FAll.mid(FPos);
-    }
-    const QByteArray& All() const { return FAll; }
-
-private:
-    QProcess& FProcess;
-    QByteArray FAll;
-    qsizetype FPos = 0;
-};
 
 QImage Screenshot(const TXvfbSession& x, const QString& window, const QString& file) {
     x.Run("import", {"-window", window, file}, 20000);

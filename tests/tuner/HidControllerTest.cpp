@@ -239,3 +239,135 @@ TEST_F(HidFixture, DeviceOperations) {
     limited->SetDataHandler([](THidDevice&, std::uint8_t, const std::uint8_t*, int) {});
     EXPECT_FALSE(limited->ReaderRunning());
 }
+
+namespace {
+
+// Claims the tuner as the main window does: on arrival when none is claimed, the first
+// device with the tuner's IDs; on its removal the tuner pointer is dropped and, when asked
+// to, the claim is released before the handler is done with the device.
+struct ClaimingFixture : HidFixture {
+    THidDevice* tuner = nullptr;
+    bool releaseOnRemoval = true;
+    int removals = 0;
+
+    void Create() {
+        HidFixture::Create();
+        ctl->OnArrival = [this](THidDevice&) {
+            if (tuner == nullptr)
+                ctl->EnumerateDevices();
+        };
+        ctl->OnEnumerate = [this](THidDevice& d, int idx) {
+            if (d.ProductID() != 0x1F02 || !ctl->ClaimByIndex(tuner, idx))
+                return true;
+            tuner->SetDataHandler([](THidDevice&, std::uint8_t, const std::uint8_t*, int) {});
+            tuner->ProductText();
+            return false;
+        };
+        ctl->OnRemoval = [this](THidDevice& d) {
+            if (&d != tuner)
+                return;
+            if (releaseOnRemoval) {
+                EXPECT_TRUE(ctl->Release(tuner));
+                EXPECT_EQ(tuner, nullptr);
+            }
+            tuner = nullptr;
+            // Still valid while the removal event runs.
+            EXPECT_EQ(d.ProductText(), "Device");
+            ++removals;
+        };
+    }
+};
+
+} // namespace
+
+TEST_F(ClaimingFixture, ThousandReplugsLeaveOneDevice) {
+    const struct {
+        int product;
+        bool claimed;
+    } cases[] = {{0x1F02, true}, {0x1234, false}};
+    for (const auto& c : cases) {
+        owned = std::make_unique<TSimHidBackend>();
+        sim = owned.get();
+        const int index = Add(c.product);
+        Create();
+        RunEvents();
+        for (int i = 0; i < 1000; ++i) {
+            sim->Unplug(index);
+            RunEvents();
+            sim->Plug(index);
+            RunEvents();
+        }
+        ASSERT_EQ(ctl->Count(), 1) << c.product;
+        EXPECT_TRUE(ctl->Device(0).Present());
+        EXPECT_EQ(ctl->Device(0).Claimed(), c.claimed);
+        EXPECT_EQ(removals, c.claimed ? 1000 : 0);
+        EXPECT_EQ(tuner, c.claimed ? &ctl->Device(0) : nullptr);
+        sim->Unplug(index);
+        RunEvents();
+        EXPECT_EQ(ctl->Count(), 0);
+        ctl.reset();
+        tuner = nullptr;
+        removals = 0;
+    }
+}
+
+TEST_F(ClaimingFixture, ReleaseOutsideTheRemovalFreesALeftDevice) {
+    releaseOnRemoval = false;
+    const int index = Add(0x1F02);
+    Add(7);
+    Create();
+    RunEvents();
+    ASSERT_NE(tuner, nullptr);
+    THidDevice* kept = tuner;
+    sim->Unplug(index);
+    RunEvents();
+    // Claimed when it left, so it stays listed until its claim is given up.
+    ASSERT_EQ(ctl->Count(), 2);
+    EXPECT_FALSE(kept->Present());
+    sim->Plug(index);
+    RunEvents();
+    ASSERT_EQ(ctl->Count(), 3);
+    EXPECT_NE(tuner, kept);
+    EXPECT_TRUE(ctl->Release(kept));
+    EXPECT_EQ(kept, nullptr);
+    ASSERT_EQ(ctl->Count(), 2);
+    EXPECT_EQ(ctl->Device(0).ProductID(), 7);
+    EXPECT_EQ(&ctl->Device(1), tuner);
+
+    // A present device that is released stays listed, unclaimed, and can be claimed anew.
+    THidDevice* present = tuner;
+    EXPECT_TRUE(ctl->Release(tuner));
+    EXPECT_EQ(ctl->Count(), 2);
+    EXPECT_FALSE(present->Claimed());
+    EXPECT_FALSE(present->ReaderRunning());
+    EXPECT_FALSE(ctl->Release(present)); // no longer claimed
+    EXPECT_EQ(present, nullptr);
+    THidDevice* none = nullptr;
+    EXPECT_FALSE(ctl->Release(none));
+    EXPECT_EQ(ctl->EnumerateDevices(), 2);
+    ASSERT_EQ(tuner, &ctl->Device(1));
+    EXPECT_TRUE(tuner->ReaderRunning());
+}
+
+TEST_F(ClaimingFixture, DeviceReleasedDuringAnotherDevicesEventIsFreedAfterTheEvent) {
+    releaseOnRemoval = false;
+    const int index = Add(0x1F02);
+    const int other = Add(7);
+    Create();
+    RunEvents();
+    THidDevice* kept = tuner;
+    sim->Unplug(index);
+    RunEvents();
+    ASSERT_EQ(ctl->Count(), 2);
+    // While the other device's removal runs, the left tuner is released but stays in the
+    // list; the change frees it once its events are over.
+    int countInEvent = -1;
+    ctl->OnRemoval = [&](THidDevice&) {
+        EXPECT_TRUE(ctl->Release(kept));
+        countInEvent = ctl->Count();
+    };
+    sim->Unplug(other);
+    RunEvents();
+    EXPECT_EQ(countInEvent, 2);
+    EXPECT_EQ(ctl->Count(), 0);
+}

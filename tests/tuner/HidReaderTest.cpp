@@ -91,11 +91,40 @@ TEST_F(ReaderFixture, RemovalServesThePendingReportAndEndsTheReader) {
 
 TEST_F(ReaderFixture, DeviceGoneEndsTheReaderQuietly) {
     ctl->Backend().OnChange = nullptr; // the backend knows; the controller does not
+    ASSERT_TRUE(WaitFor([&] { return sim->ReadCount(index) > 0; }));
     sim->Unplug(index);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int reads = sim->ReadCount(index);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     RunEvents();
+    EXPECT_EQ(sim->ReadCount(index), reads); // the reader has ended, it does not spin
     EXPECT_TRUE(errors.empty());
     EXPECT_TRUE(received.empty());
+}
+
+TEST_F(ReaderFixture, FailedReadIsReportedAndRetriedAfterOneSlice) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> reported;
+    dev->SetDataErrorHandler([&](THidDevice& d, int error) {
+        EXPECT_EQ(&d, dev);
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+        errors.push_back(error);
+        reported.push_back(Clock::now());
+    });
+    const int readsBefore = sim->ReadCount(index);
+    sim->FailReads(index, 3, EIO);
+    ASSERT_TRUE(WaitFor([&] { return errors.size() == 3; }));
+    EXPECT_EQ(errors, std::vector<int>(3, EIO));
+    // Each failure is retried only after one wait slice, with one read per failure.
+    for (size_t i = 1; i < reported.size(); ++i)
+        EXPECT_GE(reported[i] - reported[i - 1], std::chrono::milliseconds(dev->ReadWaitSlice()));
+    EXPECT_LE(sim->ReadCount(index) - readsBefore, 3 + 2); // plus the read before and after
+    // Reading goes on: the next report arrives, and no further error.
+    sim->InjectInput(index, Report({0, 0x72, 1}));
+    ASSERT_TRUE(WaitFor([&] { return received.size() == 1; }));
+    EXPECT_EQ(received[0], Report({0, 0x72, 1}));
+    EXPECT_EQ(errors.size(), 3u);
+    EXPECT_TRUE(dev->ReaderRunning());
 }
 
 TEST_F(ReaderFixture, HandlerMayStopItsOwnReader) {
@@ -116,5 +145,10 @@ TEST_F(ReaderFixture, DestroyingTheControllerWithAReaderBlockedInDelivery) {
     sim->InjectInput(index, Report({0, 1}));
     LetReaderBlock();
     ctl.reset();
-    SUCCEED();
+    // The handlers were cleared first: the report in delivery is dropped, and nothing that
+    // was queued for the GUI thread reaches the handler later.
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    RunEvents();
+    EXPECT_TRUE(received.empty());
+    EXPECT_TRUE(errors.empty());
 }

@@ -171,30 +171,50 @@ TEST(TunerProtocol, RdaChannelReport) {
     }
 }
 
-TEST(TunerProtocol, RdaStatusKeepsZeroCharactersOfTheName) {
+TEST(TunerProtocol, RdaStatusReport) {
     std::vector<std::uint8_t> data(23, 0);
     data[0] = 'r';
     data[1] = 0x14;
     data[3] = 0xA0;
-    const char* name = "MAYAK";
-    for (int i = 0; i < 5; ++i)
-        data[size_t(15 + i)] = std::uint8_t(name[i]);
     const TStatusEffects on = Decode(data, {.Stereo = true, .UseRDS = true});
     EXPECT_EQ(on.Format, TStatusFormat::RdaStatus);
-    EXPECT_EQ(on.RDSString.size(), 8);
-    EXPECT_EQ(on.RDSString, QString::fromLatin1("MAYAK\0\0\0", 8));
+    EXPECT_TRUE(on.SetsSignal);
+    EXPECT_TRUE(on.SetsRDS);
     EXPECT_TRUE(on.IsStereo);
     EXPECT_TRUE(on.RDSEnabled);
     EXPECT_EQ(on.TuneLevel, 10);
     EXPECT_EQ(on.LogLine, " rds=");
     EXPECT_FALSE(on.SliderPosition);
+    EXPECT_FALSE(on.TuneValue);
 
     const TStatusEffects off = Decode(data, {.Stereo = false, .UseRDS = false});
     EXPECT_FALSE(off.IsStereo);
     EXPECT_FALSE(off.RDSEnabled);
-    // A report cut before the name reads the missing bytes as zeros.
-    const TStatusEffects cut = Decode({'r', 0x14, 0, 0x30, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'A'});
-    EXPECT_EQ(cut.RDSString, QString::fromLatin1("A\0\0\0\0\0\0\0", 8));
+}
+
+// The name is always eight characters, one per byte, zeros included; bytes from 0x80 up are
+// Windows-1251 letters, as in the users' station files.
+TEST(TunerProtocol, RdaStatusNameBytes) {
+    const struct {
+        std::vector<std::uint8_t> name; // data bytes 15.., the rest of the report is cut
+        const char16_t* text;
+    } cases[] = {
+        {{'M', 'A', 'Y', 'A', 'K', 0, 0, 0}, u"MAYAK\0\0\0"},
+        {{0xCC, 0xC0, 0xDF, 0xCA, ' ', ' ', 'F', 'M'}, u"МАЯК  FM"},
+        {{0xC5, 0xE2, 0xF0, 0xEE, 0xEF, 0xE0, ' ', '+'}, u"Европа +"},
+        {{0xA8, 0xB8, 0x80, 0xB9, 0x98, 0xFF, 0xC0, 0x7F}, u"ЁёЂ№\u0098яА\u007F"},
+        {{'A'}, u"A\0\0\0\0\0\0\0"}, // a report cut inside the name reads zeros
+        {{}, u"\0\0\0\0\0\0\0\0"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> data(15, 0);
+        data[0] = 'r';
+        data.insert(data.end(), c.name.begin(), c.name.end());
+        const QString expected = QString::fromUtf16(c.text, 8);
+        const TStatusEffects e = Decode(data, {.UseRDS = true});
+        EXPECT_EQ(e.RDSString, expected) << e.RDSString.toStdString();
+        EXPECT_EQ(e.LogLine, " rds="); // the name is not logged
+    }
 }
 
 TEST(TunerProtocol, OtherFirstBytesAreNotInterpreted) {

@@ -73,7 +73,12 @@ public:
     THidReadStatus Read(std::uint8_t* buffer, std::size_t size, int timeoutMs, std::size_t& count,
                         int& error) override {
         count = 0;
+        ++FDevice.Reads;
         std::unique_lock lock(FNode->Lock);
+        if (!FNode->Gone && TakeReadFailure()) {
+            error = FDevice.ReadError;
+            return THidReadStatus::Failed;
+        }
         FNode->Arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                 [&] { return FNode->Gone || !FNode->Queue.empty(); });
         if (FNode->Gone) {
@@ -103,6 +108,12 @@ public:
     }
 
 private:
+    bool TakeReadFailure() {
+        int left = FDevice.ReadsToFail;
+        while (left > 0 && !FDevice.ReadsToFail.compare_exchange_weak(left, left - 1)) {
+        }
+        return left > 0;
+    }
     bool Gone() const {
         std::lock_guard lock(FNode->Lock);
         return FNode->Gone;
@@ -166,6 +177,16 @@ void TSimHidBackend::InjectInput(int device, const QByteArray& report) {
 
 void TSimHidBackend::SetWriteError(int device, int error) {
     FDevices.at(size_t(device))->WriteError = error;
+}
+
+void TSimHidBackend::FailReads(int device, int count, int error) {
+    TDevice& d = *FDevices.at(size_t(device));
+    d.ReadError = error;
+    d.ReadsToFail = count;
+}
+
+int TSimHidBackend::ReadCount(int device) const {
+    return FDevices.at(size_t(device))->Reads;
 }
 
 std::vector<QByteArray> TSimHidBackend::Written(int device) const {

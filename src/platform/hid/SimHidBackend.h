@@ -5,12 +5,14 @@
 // with input reports. Every plug-in makes a new interface instance, as a real re-plug does.
 //
 // Threads: devices are added, plugged and written on the GUI thread; reads run on reader
-// threads. Each plugged interface keeps its input queue under its own lock.
+// threads. Each plugged interface keeps its input queue under its own lock; the read
+// counters and the injected read failures are atomic.
 
 #include "HidBackend.h"
 
 #include <QByteArray>
 #include <QObject>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -52,6 +54,11 @@ public:
     void InjectInput(int device, const QByteArray& report);
     // Makes the next writes to the device fail with error (0: writes succeed again).
     void SetWriteError(int device, int error);
+    // Makes the next count reads of the device fail with error, as a read that cannot be
+    // started does (the device stays present; reading again later works).
+    void FailReads(int device, int count, int error);
+    // How many reads the device's handles have been asked for since it was added.
+    int ReadCount(int device) const;
     // Every output report written to the device since it was added.
     std::vector<QByteArray> Written(int device) const;
     void ClearWritten(int device);
@@ -77,6 +84,10 @@ private:
         std::string Instance;
         int WriteError = 0;
         std::vector<QByteArray> Written;
+        // Reads run on reader threads.
+        std::atomic<int> Reads{0};
+        std::atomic<int> ReadsToFail{0};
+        std::atomic<int> ReadError{0};
     };
     class THandle;
 
