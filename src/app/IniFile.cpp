@@ -3,7 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <limits>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 EIniFileError::EIniFileError(const QString& message) : std::runtime_error(message.toStdString()) {}
 
@@ -48,59 +52,103 @@ int ParseIniInteger(const QByteArray& text, int Default) {
 
 namespace {
 
-QByteArray Lower(const QString& text) {
-    return text.toUtf8().toLower();
+using IniText::TLine;
+using IniText::TLineEnd;
+using IniText::TLineKind;
+
+enum class TReadResult { Read, Missing, Unreadable, TooLarge };
+
+// Reads the whole file if it is a regular file (or a link to one); anything else reads as
+// missing. The open does not wait, so a FIFO cannot block, and what was opened is checked
+// before anything is read from it.
+TReadResult ReadRegularFile(const QString& path, qint64 limit, QByteArray& data) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? TReadResult::Missing : TReadResult::Unreadable;
+    struct stat st {};
+    TReadResult result = TReadResult::Read;
+    if (::fstat(fd, &st) != 0)
+        result = TReadResult::Unreadable;
+    else if (!S_ISREG(st.st_mode))
+        result = TReadResult::Missing;
+    else if (st.st_size > limit)
+        result = TReadResult::TooLarge;
+    // The file may grow while it is read: at most one byte past the limit is taken.
+    while (result == TReadResult::Read) {
+        const qsizetype size = data.size();
+        data.resize(
+            std::min<qint64>(std::max<qint64>({size * 2, st.st_size + 1, 4096}), limit + 1));
+        const ssize_t n = ::read(fd, data.data() + size, size_t(data.size() - size));
+        data.resize(size + std::max<ssize_t>(n, 0));
+        if (n < 0 && errno != EINTR)
+            result = TReadResult::Unreadable;
+        else if (data.size() > limit)
+            result = TReadResult::TooLarge;
+        else if (n == 0)
+            break;
+    }
+    ::close(fd);
+    if (result != TReadResult::Read)
+        data.clear();
+    return result;
+}
+
+// A path that holds something other than a regular file (a FIFO, a folder, a device, a loop of
+// links) is never replaced by a file; a dangling link gets its target created.
+bool MayReplace(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return S_ISREG(st.st_mode);
+    return errno == ENOENT;
 }
 
 } // namespace
 
 TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    if (file.size() > MaxFileSize) {
-        FTooLarge = true;
-        return;
-    }
-    const QByteArray data = file.readAll();
-    if (data.indexOf("\r\n") < 0 && data.indexOf('\n') >= 0)
-        FLineEnd = "\n";
-    qsizetype start = 0;
-    while (start < data.size()) {
-        qsizetype end = start;
-        while (end < data.size() && data[end] != '\n' && data[end] != '\r')
-            ++end;
-        TLine line;
-        line.Text = data.mid(start, end - start);
-        const QByteArray trimmed = line.Text.trimmed();
-        if (trimmed.startsWith('[')) {
-            const qsizetype close = trimmed.indexOf(']');
-            line.Section = true;
-            line.SectionName = trimmed.mid(1, close < 0 ? -1 : close - 1).trimmed().toLower();
-        } else {
-            const qsizetype eq = trimmed.indexOf('=');
-            if (eq > 0)
-                line.Key = trimmed.left(eq).trimmed().toLower();
-        }
-        FLines.push_back(std::move(line));
-        if (end < data.size() && data[end] == '\r' && end + 1 < data.size() &&
-            data[end + 1] == '\n')
-            ++end;
-        start = end + 1;
+    QByteArray data;
+    switch (ReadRegularFile(fileName, MaxFileSize, data)) {
+    case TReadResult::Read:
+        FDocument = IniText::Parse(data);
+        break;
+    case TReadResult::Missing:
+        break;
+    case TReadResult::Unreadable:
+    case TReadResult::TooLarge:
+        FKeepAsIs = true;
+        break;
     }
 }
 
-const TIniFile::TLine* TIniFile::Find(const QString& section, const QString& key) const {
-    const QByteArray wantedSection = Lower(section);
-    const QByteArray wantedKey = Lower(key);
-    bool inSection = false;
-    for (const TLine& line : FLines) {
-        if (line.Section)
-            inSection = line.SectionName == wantedSection;
-        else if (inSection && line.Key == wantedKey)
-            return &line;
+TIniFile::TSectionRange TIniFile::FindSection(const QString& section) const {
+    const std::vector<TLine>& lines = FDocument.Lines;
+    const QString name = section.toCaseFolded();
+    TSectionRange range{lines.size(), lines.size()};
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].Kind != TLineKind::Section)
+            continue;
+        if (range.Header < lines.size()) {
+            range.End = i;
+            break;
+        }
+        if (lines[i].Name == name)
+            range.Header = i;
     }
-    return nullptr;
+    return range;
+}
+
+const TLine* TIniFile::Find(const QString& section, const QString& key) const {
+    const size_t i = FindKey(FindSection(section), key);
+    return i < FDocument.Lines.size() ? &FDocument.Lines[i] : nullptr;
+}
+
+size_t TIniFile::FindKey(const TSectionRange& range, const QString& key) const {
+    const QString name = key.toCaseFolded();
+    for (size_t i = range.Header + 1; i < range.End; ++i) {
+        const TLine& line = FDocument.Lines[i];
+        if (line.Kind == TLineKind::Key && line.Name == name)
+            return i;
+    }
+    return FDocument.Lines.size();
 }
 
 QString TIniFile::ReadString(const QString& section, const QString& key,
@@ -108,19 +156,14 @@ QString TIniFile::ReadString(const QString& section, const QString& key,
     const TLine* line = Find(section, key);
     if (!line)
         return Default;
-    QByteArray value = line->Text.mid(line->Text.indexOf('=') + 1).trimmed();
-    // A value wrapped in matching quotes is read without them, as the profile functions do.
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
-        value = value.mid(1, value.size() - 2);
-    return QString::fromUtf8(value).left(MaxStringLength);
+    return IniText::Value(FDocument, *line).left(MaxStringLength);
 }
 
 int TIniFile::ReadInteger(const QString& section, const QString& key, int Default) const {
     const TLine* line = Find(section, key);
     if (!line)
         return Default;
-    return ParseIniInteger(ReadString(section, key, QString()).toUtf8(), Default);
+    return ParseIniInteger(IniText::Value(FDocument, *line).toUtf8(), Default);
 }
 
 bool TIniFile::ReadBool(const QString& section, const QString& key, bool Default) const {
@@ -128,51 +171,40 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool Default
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    if (FTooLarge)
-        throw EIniFileError(QStringLiteral("Unable to write to %1").arg(FFileName));
-    const std::vector<TLine> before = FLines;
-    TLine entry;
-    entry.Text = key.toUtf8() + '=' + value.toUtf8();
-    entry.Key = Lower(key);
-
-    const QByteArray wantedSection = Lower(section);
-    const QByteArray wantedKey = entry.Key;
-    bool inSection = false;
-    qsizetype sectionEnd = -1; // index after the last line of the wanted section
-    bool done = false;
-    for (size_t i = 0; i < FLines.size() && !done; ++i) {
-        TLine& line = FLines[i];
-        if (line.Section) {
-            inSection = line.SectionName == wantedSection;
-            if (inSection)
-                sectionEnd = static_cast<qsizetype>(i) + 1;
-        } else if (inSection) {
-            if (line.Key == wantedKey) {
-                line = entry;
-                done = true;
-            } else if (!line.Text.trimmed().isEmpty()) {
-                sectionEnd = static_cast<qsizetype>(i) + 1;
-            }
+    if (FKeepAsIs)
+        Refuse();
+    IniText::TDocument next = FDocument;
+    std::vector<TLine>& lines = next.Lines;
+    const TSectionRange range = FindSection(section);
+    const size_t found = FindKey(range, key);
+    // A new line after a last line without a line end gives that line one.
+    const auto insert = [&next, &lines](size_t at, TLine line) {
+        if (at > 0 && lines[at - 1].End == TLineEnd::None)
+            lines[at - 1].End = next.NewLineEnd;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    };
+    TLine entry = IniText::MakeLine(next, key + u'=' + value);
+    if (range.Header == lines.size()) {
+        insert(lines.size(), IniText::MakeLine(next, u'[' + section + u']'));
+        insert(lines.size(), std::move(entry));
+    } else if (found < lines.size()) {
+        TLine& line = lines[found];
+        // A key that already holds the value keeps its line as it stands: spelling, spaces,
+        // quotes and code page.
+        if (IniText::Value(next, line) != value) {
+            entry.End = line.End;
+            line = std::move(entry);
         }
-    }
-    if (!done) {
-        if (sectionEnd < 0) {
-            TLine header;
-            header.Text = '[' + section.toUtf8() + ']';
-            header.Section = true;
-            header.SectionName = wantedSection;
-            FLines.push_back(header);
-            FLines.push_back(entry);
-        } else {
-            FLines.insert(FLines.begin() + sectionEnd, entry);
+    } else {
+        size_t at = range.Header + 1;
+        for (size_t i = at; i < range.End; ++i) {
+            if (lines[i].Kind != TLineKind::Blank)
+                at = i + 1;
         }
+        insert(at, std::move(entry));
     }
-    try {
-        Save();
-    } catch (...) {
-        FLines = before;
-        throw;
-    }
+    Save(next);
+    FDocument = std::move(next);
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -183,22 +215,26 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
     WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void TIniFile::Save() const {
-    QByteArray data;
-    for (const TLine& line : FLines) {
-        data += line.Text;
-        data += FLineEnd;
-    }
+void TIniFile::Refuse() const {
+    throw EIniFileError(QStringLiteral("Unable to write to %1").arg(FFileName));
+}
+
+void TIniFile::Save(const IniText::TDocument& document) const {
+    const QByteArray data = IniText::Compose(document);
+    if (!MayReplace(FFileName))
+        Refuse();
     // A file the user made read-only stays as it is, although its folder would allow a replace
     // (and even for the superuser, who could write it anyway).
     const QFileInfo info(FFileName);
     constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if (info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite)))
-        throw EIniFileError(QStringLiteral("Unable to write to %1").arg(FFileName));
+        Refuse();
+    // QSaveFile writes through a symbolic link: it replaces the link's target in the target's
+    // folder and leaves the link.
     QSaveFile file(FFileName);
     // QSaveFile falls back to writing in place when it cannot create its temporary file; the
     // previous file must stay whole instead.
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw EIniFileError(QStringLiteral("Unable to write to %1").arg(FFileName));
+        Refuse();
 }

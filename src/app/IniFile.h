@@ -1,9 +1,10 @@
 #pragma once
 
+#include "IniText.h"
+
 #include <QByteArray>
 #include <QString>
 #include <stdexcept>
-#include <vector>
 
 // Raised when the system refuses a write; the text is "Unable to write to <path>".
 class EIniFileError : public std::runtime_error {
@@ -17,14 +18,22 @@ public:
 // characters, out of range — gives Default.
 int ParseIniInteger(const QByteArray& text, int Default);
 
-// The settings file: Windows INI text. Section and key names match without regard to case.
+// The settings file: Windows INI text, read as the Windows profile functions read it (see
+// IniText.h for code pages and byte order marks). Section and key names match without regard
+// to case; only the first section of a name counts, and in it the first line of a key.
 // Each moment of the program opens the file, reads or writes its keys one by one and closes it
-// again. Every write replaces the file atomically (temporary file, then rename) and keeps all
-// other lines byte for byte, so a refused write never leaves half a file behind.
+// again. Every write replaces the file atomically (temporary file, then rename; through a
+// symbolic link, the link's target) and keeps all other lines byte for byte, so a refused
+// write never leaves half a file behind.
+//
+// Only a regular file (or a link to one) is read, and it is opened without waiting, so a FIFO
+// or a device in its place cannot stall the program: anything else reads as a missing file,
+// and a write never replaces it.
 class TIniFile {
 public:
     static constexpr int MaxStringLength = 2047;
-    // Larger files are not read (every key gives its default) and never rewritten.
+    // Larger files are not read (every key gives its default) and never rewritten; neither is
+    // a file that could not be read, since the rewrite would drop what was not read.
     static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
 
     explicit TIniFile(const QString& fileName);
@@ -41,18 +50,19 @@ public:
     void WriteBool(const QString& section, const QString& key, bool value);
 
 private:
-    struct TLine {
-        QByteArray Text; // without its line end
-        QByteArray Key;  // lower-case key of a "key=value" line, else empty
-        bool Section = false;
-        QByteArray SectionName; // lower-case, for section lines
+    struct TSectionRange {
+        size_t Header = 0; // the header line; Lines.size() when there is no such section
+        size_t End = 0;    // the next section's header, or Lines.size()
     };
 
-    const TLine* Find(const QString& section, const QString& key) const;
-    void Save() const;
+    TSectionRange FindSection(const QString& section) const;
+    // The key's line in that section; Lines.size() when it has none.
+    size_t FindKey(const TSectionRange& range, const QString& key) const;
+    const IniText::TLine* Find(const QString& section, const QString& key) const;
+    void Save(const IniText::TDocument& document) const;
+    [[noreturn]] void Refuse() const;
 
     QString FFileName;
-    std::vector<TLine> FLines;
-    QByteArray FLineEnd = "\r\n";
-    bool FTooLarge = false;
+    IniText::TDocument FDocument;
+    bool FKeepAsIs = false; // too large or unreadable: never rewritten
 };

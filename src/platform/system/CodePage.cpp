@@ -1,6 +1,5 @@
 #include "CodePage.h"
 
-#include <QStringDecoder>
 #include <array>
 #include <iconv.h>
 
@@ -84,17 +83,17 @@ bool EncodeWindows1251(const QString& text, QByteArray& bytes) {
     return true;
 }
 
+// A streaming decoder would hold back a sequence cut off at the end (a Windows-1251 "Р" after
+// ASCII text, for one) and drop it without an error, so validity is checked on the whole.
 QString DecodeSystemText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = DecodeWindows1251(bytes);
-    return text;
+    return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : DecodeWindows1251(bytes);
 }
 
+// Some Windows-1251 byte runs are also valid UTF-8 ("РЎ" for one) and would read back as other
+// characters; such text goes out in UTF-8.
 QByteArray EncodeSystemText(const QString& text) {
     QByteArray bytes;
-    if (EncodeWindows1251(text, bytes))
+    if (EncodeWindows1251(text, bytes) && DecodeSystemText(bytes) == text)
         return bytes;
     return text.toUtf8();
 }

@@ -24,7 +24,7 @@ bool EncodeWindows1251(const QString& text, QByteArray& bytes);
 
 // UTF-8 when the bytes are valid UTF-8, else Windows-1251.
 QString DecodeSystemText(const QByteArray& bytes);
-// Windows-1251 when every character fits, else UTF-8.
+// Windows-1251 when every character fits and the bytes read back as the same text, else UTF-8.
 QByteArray EncodeSystemText(const QString& text);
 
 } // namespace CodePage
