@@ -24,29 +24,30 @@ TSimpleTray::TSimpleTray(QWidget* target, QMenu* popupMenu, const QString& hint)
 
 TSimpleTray::~TSimpleTray() {
     FTrayIcon.hide();
-    FIconShown = false;
+}
+
+bool TSimpleTray::IconShown() const {
+    return FTrayIcon.isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TSimpleTray::SetHint(const QString& value) {
     FHint = value;
-    if (FIconShown)
+    // Once shown, the icon keeps the present tip even while no host shows it: a host that
+    // comes later takes the icon as it is then.
+    if (FTrayIcon.isVisible())
         UpdateIcon();
 }
 
 void TSimpleTray::ShowIcon() {
-    FTrayIcon.setIcon(FIcon);
-    FTrayIcon.setToolTip(TrayTip(FHint));
-    // Without a tray host there is nowhere to add the icon: the add fails.
-    FIconShown = QSystemTrayIcon::isSystemTrayAvailable();
-    if (FIconShown)
-        FTrayIcon.show();
+    UpdateIcon();
+    // Shown whatever the tray host's state: Qt hands a host that appears or restarts only the
+    // icons that are visible at that time.
+    FTrayIcon.show();
 }
 
 void TSimpleTray::UpdateIcon() {
     FTrayIcon.setIcon(FIcon);
     FTrayIcon.setToolTip(TrayTip(FHint));
-    // A modify succeeds only for an icon that was added.
-    FIconShown = QSystemTrayIcon::isSystemTrayAvailable() && FTrayIcon.isVisible();
 }
 
 void TSimpleTray::Activated(QSystemTrayIcon::ActivationReason reason) {

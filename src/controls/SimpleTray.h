@@ -1,6 +1,8 @@
 // TSimpleTray: the program's icon in the notification area. A left press asks the main
 // window to show or hide itself (a posted WM_SHOWHIDEMAIN event); the right button opens the
-// tray menu. Qt's tray icon registers again by itself when the tray host restarts. GUI thread
+// tray menu. The icon is kept visible whether or not a tray host runs: Qt registers a visible
+// icon by itself whenever a host appears or restarts (never a hidden one), so the icon comes
+// when the host starts after the program, and comes back after a host restart. GUI thread
 // only.
 #pragma once
 
@@ -31,12 +33,12 @@ public:
     const QString& Hint() const { return FHint; }
     // Refreshes the shown icon's tip; before the icon is shown it only stores the text.
     void SetHint(const QString& value);
-    // true after the tray accepted the last add or modify request.
-    bool IconShown() const { return FIconShown; }
+    // true while a tray host shows the icon (asked anew on every call).
+    bool IconShown() const;
 
-    // Adds the icon to the notification area.
+    // Puts the icon into the notification area, now or when a tray host comes.
     void ShowIcon();
-    // Gives the shown icon the present picture and tip.
+    // Gives the icon the present picture and tip.
     void UpdateIcon();
 
     // The underlying tray icon (its activation is how mouse presses arrive).
@@ -48,6 +50,5 @@ private:
     QPointer<QWidget> FTarget;
     QIcon FIcon;
     QString FHint;
-    bool FIconShown = false;
     QSystemTrayIcon FTrayIcon;
 };

@@ -1,76 +1,22 @@
 #include "StationFile.h"
 
+#include "platform/system/CodePage.h"
+
 #include <QFile>
-#include <QStringDecoder>
-#include <array>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
-#include <iconv.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace Stations {
 namespace {
-
-// Windows-1251 both ways, built once from the system's converter so that the mapping is the
-// standard one; the single byte the code page leaves undefined (0x98) maps to the control
-// character of the same number, so junk in a file still writes back unchanged.
-struct TCodePage1251 {
-    std::array<char16_t, 128> High{};
-    std::array<unsigned char, 0x10000> Reverse{}; // 0: no byte for this character
-
-    TCodePage1251() {
-        iconv_t cd = iconv_open("UTF-16LE", "CP1251");
-        for (int b = 0x80; b <= 0xFF; ++b) {
-            char16_t c = char16_t(b);
-            if (cd != iconv_t(-1)) {
-                char in = char(b);
-                unsigned char out[4] = {};
-                char* inPtr = &in;
-                char* outPtr = reinterpret_cast<char*>(out);
-                size_t inLeft = 1;
-                size_t outLeft = sizeof out;
-                iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != size_t(-1) &&
-                    sizeof out - outLeft == 2)
-                    c = char16_t(out[0] | (out[1] << 8));
-            }
-            High[b - 0x80] = c;
-        }
-        if (cd != iconv_t(-1))
-            iconv_close(cd);
-        for (int b = 0x80; b <= 0xFF; ++b)
-            Reverse[High[b - 0x80]] = static_cast<unsigned char>(b);
-    }
-};
-
-const TCodePage1251& CodePage() {
-    static const TCodePage1251 table;
-    return table;
-}
-
-QString DecodeAll1251(const QByteArray& bytes) {
-    const TCodePage1251& cp = CodePage();
-    QString text(bytes.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[i] = b < 0x80 ? QChar(b) : QChar(cp.High[b - 0x80]);
-    }
-    return text;
-}
-
-bool EncodeAll1251(const QString& text, QByteArray& bytes) {
-    bytes.resize(text.size());
-    char* out = bytes.data();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!EncodeWindows1251(text[i], out + i))
-            return false;
-    }
-    return true;
-}
 
 QString SystemReason(int error) {
     return QString::fromLocal8Bit(std::strerror(error)).trimmed();
@@ -92,30 +38,144 @@ bool WriteAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+bool ReadAll(int fd, QByteArray& bytes) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.append(buffer, n);
+    }
+}
+
+// The path up to and including its last slash: where a relative link's target starts from.
+QByteArray FolderPrefix(const QByteArray& path) {
+    return path.left(path.lastIndexOf('/') + 1);
+}
+
+// The file a write through `path` lands in: symbolic links are followed, a relative target
+// from the link's own folder. A link to a file that does not exist yet gives that target,
+// where the save then creates it, as writing through the link would: the user made the link
+// to keep the list there. Anything lstat cannot look at ends the walk, and the write reports
+// the reason. false (errno set) for a link loop or a link that cannot be read.
+bool FollowLinks(QByteArray& path) {
+    constexpr int maxLinks = 40; // the kernel's own limit for one lookup
+    for (int links = 0; links <= maxLinks; ++links) {
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+        if (n < 0)
+            return false;
+        if (size_t(n) >= sizeof target) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        const QByteArray next(target, n);
+        path = next.startsWith('/') ? next : FolderPrefix(path) + next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// Writes the bytes to a name of our own beside `target` (a rename replaces a file in one step
+// only within one file system), opened exclusively, and renames it over `target`; 0, or the
+// errno of the step that failed, after which the temporary file is gone. The permission bits
+// follow the file being replaced, or the user's umask for a new one.
+int ReplaceFile(const QByteArray& target, const QByteArray& bytes) {
+    static std::atomic<unsigned> counter{0};
+    int fd = -1;
+    QByteArray temp;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = target + ".tmp" + QByteArray::number(qint64(::getpid())) + "-" +
+               QByteArray::number(counter++);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        return errno;
+    int failure = 0;
+    struct stat old {};
+    if (::stat(target.constData(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
+    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temp.constData(), target.constData()) != 0)
+        failure = errno;
+    if (failure != 0)
+        ::unlink(temp.constData());
+    return failure;
+}
+
+// The temporary files of a save of `file` are named "<file>.tmp<pid>-<n>"; the writer's pid
+// from such a name (without the folder), or 0 when the name is anything else.
+pid_t TemporaryWriter(const QByteArray& name, const QByteArray& fileName) {
+    const QByteArray stem = fileName + ".tmp";
+    if (!name.startsWith(stem))
+        return 0;
+    const QByteArray rest = name.mid(stem.size());
+    const qsizetype dash = rest.indexOf('-');
+    const QByteArray pidText = rest.left(dash);
+    const QByteArray counterText = rest.mid(dash + 1);
+    auto isNumber = [](const QByteArray& text) {
+        if (text.isEmpty() || text.size() > 10 || (text.size() > 1 && text[0] == '0'))
+            return false;
+        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (dash < 0 || !isNumber(pidText) || !isNumber(counterText))
+        return 0;
+    const qint64 pid = pidText.toLongLong();
+    return pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? pid_t(pid) : 0;
+}
+
+QByteArray CommandName(const QByteArray& pid) {
+    QFile file(QString::fromLatin1("/proc/" + pid + "/comm"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+}
+
+// A save in progress by another copy of this program must keep its file; a pid that no
+// longer runs, or now belongs to some other program, wrote its file before it was killed.
+bool WriterGone(pid_t pid) {
+    if (pid == ::getpid())
+        return false;
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+        return true;
+    const QByteArray theirs = CommandName(QByteArray::number(qint64(pid)));
+    const QByteArray ours = CommandName("self");
+    return !theirs.isEmpty() && !ours.isEmpty() && theirs != ours;
+}
+
+void RemoveStaleTemporariesBeside(const QByteArray& file) {
+    const QByteArray folder = FolderPrefix(file);
+    const QByteArray fileName = file.mid(folder.size());
+    DIR* dir = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        const pid_t writer = TemporaryWriter(name, fileName);
+        struct stat st {};
+        // Only a plain file of exactly that name goes, never what a link points to.
+        if (writer > 0 && ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && WriterGone(writer))
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
-bool EncodeWindows1251(QChar c, char* byte) {
-    const char16_t u = c.unicode();
-    if (u < 0x80) {
-        *byte = char(u);
-        return true;
-    }
-    const unsigned char b = CodePage().Reverse[u];
-    if (b == 0)
-        return false;
-    *byte = char(b);
-    return true;
-}
-
-QChar DecodeWindows1251(unsigned char byte) {
-    return byte < 0x80 ? QChar(byte) : QChar(CodePage().High[byte - 0x80]);
-}
-
 QStringList DecodeStationText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = DecodeAll1251(bytes);
+    const QString text = CodePage::DecodeSystemText(bytes);
 
     QStringList lines;
     const QChar* data = text.constData();
@@ -145,53 +205,40 @@ QByteArray EncodeStationText(const QStringList& lines) {
         text += line;
         text += QLatin1String("\r\n");
     }
-    QByteArray bytes;
-    if (EncodeAll1251(text, bytes))
-        return bytes;
-    return text.toUtf8();
+    return CodePage::EncodeSystemText(text);
+}
+
+void RemoveStaleTemporaries(const QString& path) {
+    const QByteArray given = QFile::encodeName(path);
+    QByteArray target = given;
+    if (FollowLinks(target) && target != given)
+        RemoveStaleTemporariesBeside(target);
+    // Saves used to write beside the link itself; their leftovers go too.
+    RemoveStaleTemporariesBeside(given);
 }
 
 bool LoadStationFile(const QString& path, QStringList& lines) {
     lines.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    RemoveStaleTemporaries(path);
+    // Opened without waiting: a FIFO in the file's place would stall open(), and start-up
+    // with it, until some writer came. Only a regular file (through links or not) is read.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    lines = DecodeStationText(file.readAll());
-    return true;
+    struct stat st {};
+    QByteArray bytes;
+    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd, bytes);
+    ::close(fd);
+    if (read)
+        lines = DecodeStationText(bytes);
+    return read;
 }
 
 bool SaveStationFile(const QString& path, const QStringList& lines, QString* error) {
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray bytes = EncodeStationText(lines);
-
-    // A name of our own beside the file, opened exclusively; the permission bits follow the
-    // file being replaced, or the user's umask for a new one.
-    static std::atomic<unsigned> counter{0};
-    int fd = -1;
-    QByteArray temp;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".tmp" + QByteArray::number(qint64(::getpid())) + "-" +
-               QByteArray::number(counter++);
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    int failure = 0;
-    if (fd < 0) {
-        failure = errno;
-    } else {
-        struct stat old {};
-        if (::stat(target.constData(), &old) == 0)
-            ::fchmod(fd, old.st_mode & 07777);
-        if (!WriteAll(fd, bytes) || ::fsync(fd) != 0)
-            failure = errno;
-        if (::close(fd) != 0 && failure == 0)
-            failure = errno;
-        if (failure == 0 && ::rename(temp.constData(), target.constData()) != 0)
-            failure = errno;
-        if (failure != 0)
-            ::unlink(temp.constData());
-    }
+    // Through a symbolic link the link stays and its target gets the list.
+    QByteArray target = QFile::encodeName(path);
+    const int failure = FollowLinks(target) ? ReplaceFile(target, EncodeStationText(lines)) : errno;
     if (failure == 0)
         return true;
     if (error)

@@ -19,16 +19,22 @@ QStringList DecodeStationText(const QByteArray& bytes);
 // it, else in UTF-8.
 QByteArray EncodeStationText(const QStringList& lines);
 
-// One character through the Windows-1251 table; false when the code page lacks it.
-bool EncodeWindows1251(QChar c, char* byte);
-QChar DecodeWindows1251(unsigned char byte);
-
-// Reads the file; false (and no lines) when it does not exist or cannot be read.
+// Reads the file; false (and no lines) when it does not exist, cannot be read or is not a
+// regular file (a link to one is fine): a FIFO, a folder or a device in its place is opened
+// without waiting and never read. Start-up reads the file once, before any save, so this
+// first runs RemoveStaleTemporaries.
 bool LoadStationFile(const QString& path, QStringList& lines);
 
-// Replaces the file in one step: the bytes go to a temporary file in the same folder, which
-// is then renamed over it, so a failed write never leaves a cut-off list behind. On failure
+// Replaces the file in one step: the bytes go to a temporary file "<file>.tmp<pid>-<n>" in
+// the same folder, which is then renamed over it, so a failed write never leaves a cut-off
+// list behind. A symbolic link is written through: its target (followed to the end, and
+// created when missing) is replaced in the target's folder and the link stays. On failure
 // `error` gets "Cannot create file "<path>". <system reason>".
 bool SaveStationFile(const QString& path, const QStringList& lines, QString* error);
+
+// Deletes the temporary files a save killed midway left beside the file (or its link's
+// target): regular files named exactly as SaveStationFile names them whose writer is gone,
+// that is, the pid in the name no longer runs or now runs some other program.
+void RemoveStaleTemporaries(const QString& path);
 
 } // namespace Stations

@@ -71,3 +71,54 @@ QString TXvfbSession::FindWindow(const QString& title, int timeoutMs) const {
         .first()
         .trimmed();
 }
+
+bool TXvfbSession::Start(QProcess& process, const QString& program,
+                         const QStringList& arguments) const {
+    process.setProcessEnvironment(Environment());
+    process.start(program, arguments);
+    return process.waitForStarted();
+}
+
+QList<quint64> TXvfbSession::WindowsOf(qint64 pid) const {
+    QList<quint64> windows;
+    const QString found =
+        Run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(pid)});
+    for (const QString& line : found.split('\n', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const quint64 id = line.trimmed().toULongLong(&ok);
+        if (ok)
+            windows.append(id);
+    }
+    return windows;
+}
+
+namespace {
+
+// The value after "<label>:" in xwininfo's output, up to the end of its line.
+QString InfoField(const QString& info, const QString& label) {
+    const qsizetype at = info.indexOf(label + ':');
+    if (at < 0)
+        return {};
+    const qsizetype start = at + label.size() + 1;
+    return info.mid(start, info.indexOf('\n', start) - start).trimmed();
+}
+
+} // namespace
+
+quint64 TXvfbSession::ParentOf(quint64 window) const {
+    const QString info =
+        Run(QStringLiteral("xwininfo"),
+            {QStringLiteral("-children"), QStringLiteral("-id"), QString::number(window)});
+    // "0x200026 (has no name)": the id is the first word, written in C style.
+    bool ok = false;
+    const quint64 parent =
+        InfoField(info, QStringLiteral("Parent window id")).section(' ', 0, 0).toULongLong(&ok, 0);
+    return ok ? parent : 0;
+}
+
+bool TXvfbSession::IsViewable(quint64 window) const {
+    const QString info =
+        Run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    return InfoField(info, QStringLiteral("Map State")) == QLatin1String("IsViewable");
+}

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <sys/types.h>
+
+class QProcess;
 
 // A private X server for tests that run the real program: Xvfb picks a free display number
 // itself (-displayfd), so parallel tests never collide. The server ends with the object.
@@ -26,6 +29,17 @@ public:
 
     // Waits until a window with this title is mapped; its id, or "" after timeoutMs.
     QString FindWindow(const QString& title, int timeoutMs = 60000) const;
+
+    // Starts a program on this display; false when it did not start.
+    bool Start(QProcess& process, const QString& program, const QStringList& arguments) const;
+
+    // The windows a process made (by their _NET_WM_PID), wherever they sit in the tree, also
+    // inside another program's window.
+    QList<quint64> WindowsOf(qint64 pid) const;
+    // The window's parent; 0 for the root window or a window that is gone.
+    quint64 ParentOf(quint64 window) const;
+    // true when the window and all its ancestors are mapped.
+    bool IsViewable(quint64 window) const;
 
 private:
     pid_t FPid = -1;

@@ -45,17 +45,33 @@ TEST(SimpleTray, LeftPressPostsTheShowHideRequestOnly) {
     }
 }
 
-TEST(SimpleTray, IconAndTipReachTheTrayIcon) {
+QColor IconColour(const QSystemTrayIcon& icon) {
+    return icon.icon().pixmap(16, 16).toImage().pixelColor(8, 8);
+}
+
+QIcon Filled(QColor colour) {
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(colour);
+    return QIcon(QPixmap::fromImage(image));
+}
+
+TEST(SimpleTray, ShownIconWaitsForAHostWithThePresentPictureAndTip) {
     TSimpleTray tray(nullptr, nullptr, "USB Orvalen");
-    QImage red(16, 16, QImage::Format_ARGB32);
-    red.fill(Qt::red);
-    tray.Icon() = QIcon(QPixmap::fromImage(red));
+    tray.Icon() = Filled(Qt::red);
     tray.ShowIcon();
-    EXPECT_FALSE(tray.TrayIcon()->icon().isNull());
-    EXPECT_EQ(tray.TrayIcon()->toolTip(), "USB Orvalen");
-    // Without a tray host (the offscreen platform) a modify fails as the add did.
+    // No tray host under the offscreen platform. The icon is visible all the same, since Qt
+    // gives a host that appears later only the visible icons; no host shows it yet.
+    EXPECT_TRUE(tray.TrayIcon()->isVisible());
+    EXPECT_FALSE(tray.IconShown());
+    EXPECT_EQ(IconColour(*tray.TrayIcon()), QColor(Qt::red));
+    EXPECT_EQ(tray.TrayIcon()->toolTip().toStdString(), "USB Orvalen");
+
+    // What a host takes when it comes is the present picture and tip.
+    tray.Icon() = Filled(Qt::blue);
     tray.UpdateIcon();
-    EXPECT_EQ(tray.IconShown(), QSystemTrayIcon::isSystemTrayAvailable());
+    tray.SetHint("USB Orvalen 2");
+    EXPECT_EQ(IconColour(*tray.TrayIcon()), QColor(Qt::blue));
+    EXPECT_EQ(tray.TrayIcon()->toolTip().toStdString(), "USB Orvalen 2");
 }
 
 } // namespace

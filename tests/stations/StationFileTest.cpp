@@ -2,9 +2,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Stations;
 
@@ -80,18 +88,6 @@ TEST(StationText, EveryByteSurvivesReadAndWrite) {
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0].size(), 254);
     EXPECT_EQ(EncodeStationText(lines), junk);
-}
-
-TEST(StationText, EncodingTableAgreesWithTheCodePage) {
-    char byte = 0;
-    ASSERT_TRUE(EncodeWindows1251(QChar(u'Я'), &byte));
-    EXPECT_EQ(static_cast<unsigned char>(byte), 0xDF);
-    ASSERT_TRUE(EncodeWindows1251(QChar(u'€'), &byte));
-    EXPECT_EQ(static_cast<unsigned char>(byte), 0x88);
-    EXPECT_EQ(DecodeWindows1251(0xB9), QChar(u'№'));
-    EXPECT_EQ(DecodeWindows1251(0xE0), QChar(u'а'));
-    EXPECT_FALSE(EncodeWindows1251(QChar(u'é'), &byte));
-    EXPECT_FALSE(EncodeWindows1251(QChar(0x00A0 + 0x100), &byte));
 }
 
 TEST(StationFile, OriginalCodePageFileReadsAndWritesBackUnchanged) {
@@ -176,4 +172,201 @@ TEST(StationFile, HostileContentLoadsWithoutHarm) {
     EXPECT_EQ(lines[1].size(), 6);
     EXPECT_EQ(EncodeStationText(lines.mid(0, 2)), bytes.left(300005 + 2 + 6) + "\r\n")
         << "a NUL and bytes outside UTF-8 write back as they were";
+}
+
+namespace {
+
+QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+void MakeLink(const QString& target, const QString& link) {
+    ASSERT_EQ(::symlink(Native(target).constData(), Native(link).constData()), 0)
+        << link.toStdString();
+}
+
+QString LinkText(const QString& link) {
+    char text[4096];
+    const ssize_t n = ::readlink(Native(link).constData(), text, sizeof text);
+    return n < 0 ? QString() : QFile::decodeName(QByteArray(text, n));
+}
+
+// Another copy of this program, alive as long as the object.
+struct WaitingChild {
+    pid_t pid = ::fork();
+    WaitingChild() {
+        if (pid == 0) {
+            ::pause();
+            ::_exit(0);
+        }
+    }
+    ~WaitingChild() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    WaitingChild(const WaitingChild&) = delete;
+    WaitingChild& operator=(const WaitingChild&) = delete;
+};
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+} // namespace
+
+TEST(StationFile, OnlyARegularFileIsRead) {
+    QTemporaryDir dir;
+    WriteBytes(dir.filePath("real.lst"), "88.0=a\r\n");
+    ASSERT_EQ(::mkfifo(Native(dir.filePath("fifo.lst")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.lst"));
+    MakeLink("real.lst", dir.filePath("link.lst"));
+    MakeLink("/dev/null", dir.filePath("device.lst"));
+    const struct {
+        const char* name;
+        bool read;
+    } cases[] = {
+        {"fifo.lst", false},
+        {"folder.lst", false},
+        {"device.lst", false},
+        {"link.lst", true},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        // In a thread of its own, so that an open() waiting for a FIFO's writer fails the
+        // test instead of hanging it: a writer that comes and goes after the wait ends it.
+        QStringList lines = {"stale"};
+        auto load = std::async(std::launch::async, [&] { return LoadStationFile(path, lines); });
+        if (load.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+            ADD_FAILURE() << c.name << ": opening waits";
+            ::close(::open(Native(path).constData(), O_WRONLY | O_NONBLOCK));
+            load.wait();
+            continue;
+        }
+        EXPECT_EQ(load.get(), c.read) << c.name;
+        EXPECT_EQ(lines, c.read ? QStringList({"88.0=a"}) : QStringList()) << c.name;
+    }
+}
+
+TEST(StationFile, SavingThroughALinkReplacesTheTargetAndKeepsTheLink) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("config"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("data"));
+    const QString config = dir.filePath("config");
+    const QString data = dir.filePath("data");
+    const QString real = dir.filePath("data/real.lst");
+    const struct {
+        const char* name;
+        QStringList links; // "<link>=<its text>", the last one is the station path
+        QString target;
+    } cases[] = {
+        {"absolute", {"config/orvalen.lst=" + real}, real},
+        {"relative", {"config/orvalen.lst=../data/real.lst"}, real},
+        {"chain", {"config/hop.lst=" + real, "config/orvalen.lst=hop.lst"}, real},
+        // A link whose target is not there yet: the save makes the target, as writing
+        // through the link would.
+        {"dangling", {"config/orvalen.lst=../data/new.lst"}, dir.filePath("data/new.lst")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString& entry : Entries(config))
+            QFile::remove(config + '/' + entry);
+        QFile::remove(dir.filePath("data/new.lst"));
+        WriteBytes(real, "88.0=old\r\n");
+        ASSERT_EQ(::chmod(Native(real).constData(), 0640), 0);
+        for (const QString& link : c.links)
+            MakeLink(link.section('=', 1), dir.filePath(link.section('=', 0, 0)));
+
+        const QString path = dir.filePath("config/orvalen.lst");
+        QString error;
+        ASSERT_TRUE(SaveStationFile(path, {"101.7=new"}, &error)) << error.toStdString();
+        EXPECT_EQ(ReadBytes(c.target).toStdString(), "101.7=new\r\n");
+        for (const QString& link : c.links) {
+            EXPECT_EQ(LinkText(dir.filePath(link.section('=', 0, 0))), link.section('=', 1))
+                << "the link stays as it was";
+        }
+        struct stat st {};
+        ASSERT_EQ(::stat(Native(c.target).constData(), &st), 0);
+        if (c.target == real) {
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+        }
+        EXPECT_EQ(Entries(data).size(), c.target == real ? 1 : 2) << "no temporary file is left";
+        EXPECT_EQ(Entries(config).size(), c.links.size());
+    }
+}
+
+TEST(StationFile, LinkLoopIsAFailureThatLeavesTheLinks) {
+    QTemporaryDir dir;
+    MakeLink("b.lst", dir.filePath("a.lst"));
+    MakeLink("a.lst", dir.filePath("b.lst"));
+    QString error;
+    EXPECT_FALSE(SaveStationFile(dir.filePath("a.lst"), {"88.0=a"}, &error));
+    EXPECT_EQ(error, "Cannot create file \"" + dir.filePath("a.lst") +
+                         "\". Too many levels of symbolic links");
+    EXPECT_EQ(LinkText(dir.filePath("a.lst")), "b.lst");
+    EXPECT_EQ(LinkText(dir.filePath("b.lst")), "a.lst");
+    EXPECT_EQ(Entries(dir.path()), QStringList({"a.lst", "b.lst"}));
+}
+
+TEST(StationFile, StartUpRemovesTemporariesOfKilledSavesOnly) {
+    // Pids: one no process can have, this process, another copy of this program (a child that
+    // waits) and some other program that may have been given a killed writer's pid.
+    QFile pidMax("/proc/sys/kernel/pid_max");
+    ASSERT_TRUE(pidMax.open(QIODevice::ReadOnly));
+    const QByteArray dead = pidMax.readAll().trimmed();
+    const QByteArray own = QByteArray::number(qint64(::getpid()));
+    const WaitingChild child;
+    ASSERT_GT(child.pid, 0);
+    QProcess sleeper;
+    sleeper.start("sleep", {"60"});
+    ASSERT_TRUE(sleeper.waitForStarted());
+    const QByteArray sibling = QByteArray::number(qint64(child.pid));
+    const QByteArray stranger = QByteArray::number(sleeper.processId());
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("config"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("data"));
+    WriteBytes(dir.filePath("data/real.lst"), "88.0=a\r\n");
+    MakeLink("../data/real.lst", dir.filePath("config/orvalen.lst"));
+    WriteBytes(dir.filePath("outside"), "precious");
+    const struct {
+        QByteArray name;
+        bool removed;
+    } cases[] = {
+        {"data/real.lst.tmp" + dead + "-0", true},
+        {"data/real.lst.tmp" + dead + "-17", true},
+        {"data/real.lst.tmp" + stranger + "-2", true},
+        {"config/orvalen.lst.tmp" + dead + "-3", true}, // beside the link, as saves once did
+        {"data/real.lst.tmp" + own + "-0", false},
+        {"data/real.lst.tmp" + sibling + "-0", false},
+        {"data/real.lst.tmp", false},
+        {"data/real.lst.tmp" + dead, false},
+        {"data/real.lst.tmp" + dead + "-", false},
+        {"data/real.lst.tmp" + dead + "-1x", false},
+        {"data/real.lst.tmp0" + dead + "-1", false},
+        {"data/real.lst.tmp-" + dead + "-1", false},
+        {"data/real.lst.tmp" + dead + "-0.bak", false},
+        {"data/other.lst.tmp" + dead + "-0", false},
+        {"data/xreal.lst.tmp" + dead + "-0", false},
+        {"config/real.lst.tmp" + dead + "-0", false},
+    };
+    for (const auto& c : cases)
+        WriteBytes(dir.filePath(c.name), "10 MB of stations");
+    // Named as a temporary but not a plain file: a folder, and a link to someone's file.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("data/real.lst.tmp" + dead + "-5"));
+    MakeLink(dir.filePath("outside"), dir.filePath("data/real.lst.tmp" + dead + "-6"));
+
+    QStringList lines;
+    EXPECT_TRUE(LoadStationFile(dir.filePath("config/orvalen.lst"), lines));
+    EXPECT_EQ(lines, QStringList({"88.0=a"}));
+    for (const auto& c : cases)
+        EXPECT_EQ(QFile::exists(dir.filePath(c.name)), !c.removed) << c.name.toStdString();
+    EXPECT_TRUE(QFileInfo(dir.filePath("data/real.lst.tmp" + dead + "-5")).isDir());
+    EXPECT_EQ(ReadBytes(dir.filePath("data/real.lst.tmp" + dead + "-6")), "precious");
+    EXPECT_EQ(ReadBytes(dir.filePath("outside")), "precious");
+
+    sleeper.kill();
+    sleeper.waitForFinished();
 }
