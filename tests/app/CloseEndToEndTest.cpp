@@ -1,5 +1,6 @@
 // The real program ended the hard ways: a device leaving while the termination signal arrives,
 // files that cannot be written, a standard error nobody reads, no display at all.
+#include "FileBytes.h"
 #include "StderrReader.h"
 #include "XvfbSession.h"
 
@@ -17,17 +18,6 @@
 namespace {
 
 const QString Binary = QStringLiteral(ORVALEN_BINARY_DIR "/orvalen");
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // The program on a private display, its standard error read as it comes.
 class CloseEndToEnd : public ::testing::Test {
@@ -71,7 +61,7 @@ TEST_F(CloseEndToEnd, UnplugAndTerminationArrivingTogetherEndCleanly) {
     Signal(SIGUSR1);
     Signal(SIGTERM);
     EXPECT_TRUE(EndsCleanly());
-    EXPECT_TRUE(ReadFile(Config("orvalen.ini")).contains("fmfrequency=0"));
+    EXPECT_TRUE(ReadFileBytes(Config("orvalen.ini")).contains("fmfrequency=0"));
 }
 
 TEST_F(CloseEndToEnd, CloseSwitchesAConnectedTunerOff) {
@@ -99,7 +89,7 @@ TEST_F(CloseEndToEnd, SignalsEndTheProgramWhateverTheFilesAndLeaveUnwritableOnes
          }},
         {"a read-only settings file", SIGINT,
          [](const QString& dir) {
-             WriteFile(dir + "/orvalen.ini", "[main]\nvolume=40\n");
+             WriteFileBytes(dir + "/orvalen.ini", "[main]\nvolume=40\n");
              QFile::setPermissions(dir + "/orvalen.ini", QFile::ReadOwner);
              return dir + "/orvalen.ini";
          }},
@@ -115,9 +105,9 @@ TEST_F(CloseEndToEnd, SignalsEndTheProgramWhateverTheFilesAndLeaveUnwritableOnes
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
-        WriteFile(dir.filePath("orvalen.lst"), stations);
+        WriteFileBytes(dir.filePath("orvalen.lst"), stations);
         const QString kept = c.setUp(dir.path());
-        const QByteArray before = ReadFile(kept);
+        const QByteArray before = ReadFileBytes(kept);
         QProcess program;
         program.setProcessEnvironment(X.Environment());
         program.start(Binary, {"--config-dir", dir.path()});
@@ -128,17 +118,17 @@ TEST_F(CloseEndToEnd, SignalsEndTheProgramWhateverTheFilesAndLeaveUnwritableOnes
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 0);
         EXPECT_TRUE(program.readAllStandardError().contains("orvalen: Unable to write to"));
-        EXPECT_EQ(ReadFile(kept), before);
-        EXPECT_EQ(ReadFile(dir.filePath("orvalen.lst")), stations);
+        EXPECT_EQ(ReadFileBytes(kept), before);
+        EXPECT_EQ(ReadFileBytes(dir.filePath("orvalen.lst")), stations);
     }
 }
 
 TEST_F(CloseEndToEnd, AConfigFolderThatIsAFileDoesNotKeepTheProgramAlive) {
-    WriteFile(Config("plain"), "not a folder");
+    WriteFileBytes(Config("plain"), "not a folder");
     Start({"--config-dir", Config("plain")});
     Signal(SIGTERM);
     EXPECT_TRUE(EndsCleanly());
-    EXPECT_EQ(ReadFile(Config("plain")), QByteArray("not a folder"));
+    EXPECT_EQ(ReadFileBytes(Config("plain")), QByteArray("not a folder"));
 }
 
 TEST_F(CloseEndToEnd, AStandardErrorNobodyReadsEndsTheEchoNotTheProgram) {
@@ -153,7 +143,7 @@ TEST_F(CloseEndToEnd, AStandardErrorNobodyReadsEndsTheEchoNotTheProgram) {
     EXPECT_FALSE(Program.waitForFinished(3000)) << "exit code " << Program.exitCode();
     Signal(SIGTERM);
     EXPECT_TRUE(EndsCleanly());
-    EXPECT_TRUE(ReadFile(Config("orvalen.ini")).contains("fmfrequency=0"));
+    EXPECT_TRUE(ReadFileBytes(Config("orvalen.ini")).contains("fmfrequency=0"));
 }
 
 TEST_F(CloseEndToEnd, ConfigFolderNamedInAnotherEncodingIsTheFolderUsed) {

@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+#include "FileBytes.h"
 #include "platform/system/CodePage.h"
 
 #include <QDir>
@@ -23,11 +24,6 @@ QString WriteFile(const QTemporaryDir& dir, const QByteArray& content) {
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(content);
     return path;
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QByteArray Cp1251(const QString& text) {
@@ -110,10 +106,10 @@ TEST(IniFile, WritesReplaceOrAppendKeepingEverythingElse) {
     ini.WriteInteger("main", "Volume", 70);
     ini.WriteBool("main", "useBass", true);
     ini.WriteString("new", "name", "Кухня");
-    EXPECT_EQ(ReadFile(path), QByteArray("; comment\r\n[main]\r\nVolume=70\r\nfoo=bar\r\n"
-                                         "useBass=1\r\n\r\n[eq]\r\nx=1\r\n[new]\r\n"
-                                         "name=") +
-                                  Cp1251("Кухня") + "\r\n");
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("; comment\r\n[main]\r\nVolume=70\r\nfoo=bar\r\n"
+                                              "useBass=1\r\n\r\n[eq]\r\nx=1\r\n[new]\r\n"
+                                              "name=") +
+                                       Cp1251("Кухня") + "\r\n");
     EXPECT_EQ(TIniFile(path).ReadString("new", "name", ""), "Кухня");
 }
 
@@ -122,7 +118,7 @@ TEST(IniFile, AWriteCreatesFileAndSection) {
     const QString path = dir.filePath("fresh.ini");
     TIniFile ini(path);
     ini.WriteBool("main", "debug", false);
-    EXPECT_EQ(ReadFile(path), QByteArray("[main]\r\ndebug=0\r\n"));
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("[main]\r\ndebug=0\r\n"));
 }
 
 TEST(IniFile, ARefusedWriteRaisesTheMessageAndLeavesTheFileWhole) {
@@ -137,7 +133,7 @@ TEST(IniFile, ARefusedWriteRaisesTheMessageAndLeavesTheFileWhole) {
     } catch (const EIniFileError& error) {
         EXPECT_EQ(error.Message(), "Unable to write to " + path);
     }
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadFileBytes(path), before);
     // A folder that does not exist cannot take the file either.
     TIniFile nowhere(dir.filePath("no/such/dir/orvalen.ini"));
     EXPECT_THROW(nowhere.WriteBool("main", "debug", true), EIniFileError);
@@ -181,7 +177,7 @@ QString FixturePath(const char* name) {
 }
 
 QByteArray Fixture(const char* name) {
-    const QByteArray bytes = ReadFile(FixturePath(name));
+    const QByteArray bytes = ReadFileBytes(FixturePath(name));
     EXPECT_FALSE(bytes.isEmpty()) << name;
     return bytes;
 }
@@ -236,12 +232,12 @@ TEST(IniFileText, ReadsWritesAndRereadsEachKindOfFile) {
             ini.WriteString("main", "currentindevicename",
                             ini.ReadString("main", "currentindevicename", "Default"));
             ini.WriteString("main", "ShowList", ini.ReadString("main", "ShowList", "none"));
-            EXPECT_EQ(ReadFile(path), original);
+            EXPECT_EQ(ReadFileBytes(path), original);
 
             ini.WriteInteger("main", "volume", 56);
             ini.WriteString("main", "currentindevicename", QStringLiteral("Линейный вход"));
         }
-        const QByteArray written = ReadFile(path);
+        const QByteArray written = ReadFileBytes(path);
         EXPECT_EQ(written,
                   Replaced(original, c.encoding,
                            {{"volume=55", "volume=56"},
@@ -254,7 +250,7 @@ TEST(IniFileText, ReadsWritesAndRereadsEachKindOfFile) {
         EXPECT_EQ(again.ReadBool("main", "ShowList", false), c.showList);
         again.WriteInteger("main", "volume", 56);
         again.WriteString("main", "currentindevicename", QStringLiteral("Линейный вход"));
-        EXPECT_EQ(ReadFile(path), written);
+        EXPECT_EQ(ReadFileBytes(path), written);
     }
 }
 
@@ -296,7 +292,7 @@ TEST(IniFileText, TheOriginalProgramsFileSurvivesCloseAndRestartUnchanged) {
         ini.WriteInteger(s, "Top", top);
         ini.WriteBool(s, "ShowList", list);
         ini.WriteBool(s, "useBass", bass);
-        EXPECT_EQ(ReadFile(path), original) << "run " << run;
+        EXPECT_EQ(ReadFileBytes(path), original) << "run " << run;
     }
 }
 
@@ -330,7 +326,7 @@ TEST(IniFileText, EachStringIsReadAndWrittenInItsOwnCodePage) {
         const QString file = c.fixture ? WriteFile(caseDir, Fixture(c.fixture))
                                        : caseDir.filePath(QStringLiteral("orvalen.ini"));
         TIniFile(file).WriteString("main", "name", c.value);
-        EXPECT_TRUE(ReadFile(file).contains(c.line));
+        EXPECT_TRUE(ReadFileBytes(file).contains(c.line));
         EXPECT_EQ(TIniFile(file).ReadString("main", "name", ""), c.value);
     }
 }
@@ -353,7 +349,7 @@ TEST(IniFileText, WritesGoToTheFirstMainSectionAndReplaceABareKey) {
         QTemporaryDir dir;
         const QString path = WriteFile(dir, Fixture(c.file));
         TIniFile(path).WriteBool("main", c.key, true);
-        EXPECT_EQ(ReadFile(path), c.expected);
+        EXPECT_EQ(ReadFileBytes(path), c.expected);
         EXPECT_TRUE(TIniFile(path).ReadBool("main", c.key, false));
     }
 }
@@ -374,7 +370,7 @@ TEST(IniFileText, EachLineKeepsItsOwnEndAndNewLinesFollowTheFile) {
         TIniFile ini(path);
         ini.WriteInteger("main", "volume", 6);
         ini.WriteBool("main", "useBass", true);
-        EXPECT_EQ(ReadFile(path), c.after);
+        EXPECT_EQ(ReadFileBytes(path), c.after);
     }
 }
 
@@ -412,17 +408,17 @@ TEST(IniFileText, BadInputReadsStablyAndLosesNoLine) {
             EXPECT_EQ(inDevice, c.inDevice);
             if (c.inDevice != "Default") {
                 ini.WriteString("main", "currentindevicename", inDevice);
-                EXPECT_EQ(ReadFile(path), original);
+                EXPECT_EQ(ReadFileBytes(path), original);
             }
             ini.WriteBool("main", "useBass", true);
-            EXPECT_EQ(ReadFile(path), c.afterWrite);
+            EXPECT_EQ(ReadFileBytes(path), c.afterWrite);
         }
         TIniFile again(path);
         EXPECT_EQ(again.ReadInteger("main", "volume", 100), c.volume);
         EXPECT_EQ(again.ReadString("main", "currentindevicename", "Default"), c.inDevice);
         EXPECT_TRUE(again.ReadBool("main", "useBass", false));
         again.WriteBool("main", "useBass", true);
-        EXPECT_EQ(ReadFile(path), c.afterWrite);
+        EXPECT_EQ(ReadFileBytes(path), c.afterWrite);
     }
     const TIniFile mixedFile(FixturePath("mixed-bytes.ini"));
     EXPECT_EQ(mixedFile.ReadString("main", "currentoutdevicename", ""),
@@ -501,7 +497,7 @@ TEST(IniFileSpecial, AWriteThroughASymlinkReplacesTheTargetAndKeepsTheLink) {
     ini.WriteInteger("main", "volume", 6);
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), target);
-    EXPECT_EQ(ReadFile(target), "[main]\r\nvolume=6\r\n");
+    EXPECT_EQ(ReadFileBytes(target), "[main]\r\nvolume=6\r\n");
     EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::Files | QDir::Hidden),
               QStringList{"settings.ini"});
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileBytes.h"
 #include "app/AudioChain.h"
 #include "app/UnitMain.h"
 
@@ -28,11 +29,6 @@ public:
 private:
     std::vector<std::string>* FLog;
 };
-
-inline QByteArray ReadFileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A main window over a settings folder of its own.
 class MainFormTest : public ::testing::Test {

@@ -1,5 +1,7 @@
 #include "stations/StationFile.h"
 
+#include "FileBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,17 +19,6 @@
 using namespace Stations;
 
 namespace {
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 const QString Fixture1251 =
     QStringLiteral(ORVALEN_SOURCE_DIR "/tests/stations/data/stations-cp1251.lst");
@@ -103,7 +94,7 @@ TEST(StationFile, OriginalCodePageFileReadsAndWritesBackUnchanged) {
     const QString path = dir.filePath("orvalen.lst");
     QString error;
     ASSERT_TRUE(SaveStationFile(path, lines, &error)) << error.toStdString();
-    EXPECT_EQ(ReadBytes(path), ReadBytes(Fixture1251));
+    EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(Fixture1251));
 }
 
 TEST(StationFile, NameBeyondTheCodePageSurvivesSaveAndLoad) {
@@ -127,11 +118,11 @@ TEST(StationFile, MissingFileGivesNoLines) {
 TEST(StationFile, ReplacesTheFileAndKeepsItsPermissions) {
     QTemporaryDir dir;
     const QString path = dir.filePath("orvalen.lst");
-    WriteBytes(path, QByteArray(5000, 'x'));
+    WriteFileBytes(path, QByteArray(5000, 'x'));
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
     QString error;
     ASSERT_TRUE(SaveStationFile(path, {"88.0=a"}, &error)) << error.toStdString();
-    EXPECT_EQ(ReadBytes(path), QByteArray("88.0=a\r\n"));
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("88.0=a\r\n"));
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -163,7 +154,7 @@ TEST(StationFile, HostileContentLoadsWithoutHarm) {
     for (int i = 0; i < 1000000; ++i)
         bytes += "1\n";
     bytes += "tail without end";
-    WriteBytes(path, bytes);
+    WriteFileBytes(path, bytes);
     QStringList lines;
     ASSERT_TRUE(LoadStationFile(path, lines));
     ASSERT_EQ(lines.size(), 1000004);
@@ -219,7 +210,7 @@ QStringList Entries(const QString& folder) {
 
 TEST(StationFile, OnlyARegularFileIsRead) {
     QTemporaryDir dir;
-    WriteBytes(dir.filePath("real.lst"), "88.0=a\r\n");
+    WriteFileBytes(dir.filePath("real.lst"), "88.0=a\r\n");
     ASSERT_EQ(::mkfifo(Native(dir.filePath("fifo.lst")).constData(), 0600), 0);
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.lst"));
     MakeLink("real.lst", dir.filePath("link.lst"));
@@ -274,7 +265,7 @@ TEST(StationFile, SavingThroughALinkReplacesTheTargetAndKeepsTheLink) {
         for (const QString& entry : Entries(config))
             QFile::remove(config + '/' + entry);
         QFile::remove(dir.filePath("data/new.lst"));
-        WriteBytes(real, "88.0=old\r\n");
+        WriteFileBytes(real, "88.0=old\r\n");
         ASSERT_EQ(::chmod(Native(real).constData(), 0640), 0);
         for (const QString& link : c.links)
             MakeLink(link.section('=', 1), dir.filePath(link.section('=', 0, 0)));
@@ -282,7 +273,7 @@ TEST(StationFile, SavingThroughALinkReplacesTheTargetAndKeepsTheLink) {
         const QString path = dir.filePath("config/orvalen.lst");
         QString error;
         ASSERT_TRUE(SaveStationFile(path, {"101.7=new"}, &error)) << error.toStdString();
-        EXPECT_EQ(ReadBytes(c.target).toStdString(), "101.7=new\r\n");
+        EXPECT_EQ(ReadFileBytes(c.target).toStdString(), "101.7=new\r\n");
         for (const QString& link : c.links) {
             EXPECT_EQ(LinkText(dir.filePath(link.section('=', 0, 0))), link.section('=', 1))
                 << "the link stays as it was";
@@ -328,9 +319,9 @@ TEST(StationFile, StartUpRemovesTemporariesOfKilledSavesOnly) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("config"));
     ASSERT_TRUE(QDir(dir.path()).mkpath("data"));
-    WriteBytes(dir.filePath("data/real.lst"), "88.0=a\r\n");
+    WriteFileBytes(dir.filePath("data/real.lst"), "88.0=a\r\n");
     MakeLink("../data/real.lst", dir.filePath("config/orvalen.lst"));
-    WriteBytes(dir.filePath("outside"), "precious");
+    WriteFileBytes(dir.filePath("outside"), "precious");
     const struct {
         QByteArray name;
         bool removed;
@@ -353,7 +344,7 @@ TEST(StationFile, StartUpRemovesTemporariesOfKilledSavesOnly) {
         {"config/real.lst.tmp" + dead + "-0", false},
     };
     for (const auto& c : cases)
-        WriteBytes(dir.filePath(c.name), "10 MB of stations");
+        WriteFileBytes(dir.filePath(c.name), "10 MB of stations");
     // Named as a temporary but not a plain file: a folder, and a link to someone's file.
     ASSERT_TRUE(QDir(dir.path()).mkdir("data/real.lst.tmp" + dead + "-5"));
     MakeLink(dir.filePath("outside"), dir.filePath("data/real.lst.tmp" + dead + "-6"));
@@ -364,8 +355,8 @@ TEST(StationFile, StartUpRemovesTemporariesOfKilledSavesOnly) {
     for (const auto& c : cases)
         EXPECT_EQ(QFile::exists(dir.filePath(c.name)), !c.removed) << c.name.toStdString();
     EXPECT_TRUE(QFileInfo(dir.filePath("data/real.lst.tmp" + dead + "-5")).isDir());
-    EXPECT_EQ(ReadBytes(dir.filePath("data/real.lst.tmp" + dead + "-6")), "precious");
-    EXPECT_EQ(ReadBytes(dir.filePath("outside")), "precious");
+    EXPECT_EQ(ReadFileBytes(dir.filePath("data/real.lst.tmp" + dead + "-6")), "precious");
+    EXPECT_EQ(ReadFileBytes(dir.filePath("outside")), "precious");
 
     sleeper.kill();
     sleeper.waitForFinished();
