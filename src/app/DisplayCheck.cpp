@@ -15,7 +15,7 @@ struct THeldMessage {
     QtMsgType Type;
     QString Text;
 };
-QList<THeldMessage>* heldMessages = nullptr;
+QList<THeldMessage> heldMessages;
 
 void HoldMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtFatalMsg) {
@@ -28,8 +28,7 @@ void HoldMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
         std::fflush(stderr);
         std::_Exit(NoDisplayExitCode);
     }
-    if (heldMessages)
-        heldMessages->append({type, text});
+    heldMessages.append({type, text});
 }
 
 } // namespace
@@ -49,15 +48,12 @@ QString NoDisplayLine(const QString& reason) {
 }
 
 TDisplayConnectGuard::TDisplayConnectGuard() {
-    heldMessages = new QList<THeldMessage>;
     previousHandler = qInstallMessageHandler(HoldMessage);
 }
 
 TDisplayConnectGuard::~TDisplayConnectGuard() {
     qInstallMessageHandler(previousHandler);
-    const QList<THeldMessage> held = std::move(*heldMessages);
-    delete heldMessages;
-    heldMessages = nullptr;
+    const QList<THeldMessage> held = std::exchange(heldMessages, {});
     const QMessageLogContext context;
     for (const THeldMessage& message : held) {
         if (previousHandler)

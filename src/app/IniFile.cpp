@@ -1,13 +1,12 @@
 #include "IniFile.h"
 
+#include "platform/system/RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 EIniFileError::EIniFileError(const QString& message) : std::runtime_error(message.toStdString()) {}
 
@@ -56,43 +55,6 @@ using IniText::TLine;
 using IniText::TLineEnd;
 using IniText::TLineKind;
 
-enum class TReadResult { Read, Missing, Unreadable, TooLarge };
-
-// Reads the whole file if it is a regular file (or a link to one); anything else reads as
-// missing. The open does not wait, so a FIFO cannot block, and what was opened is checked
-// before anything is read from it.
-TReadResult ReadRegularFile(const QString& path, qint64 limit, QByteArray& data) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? TReadResult::Missing : TReadResult::Unreadable;
-    struct stat st {};
-    TReadResult result = TReadResult::Read;
-    if (::fstat(fd, &st) != 0)
-        result = TReadResult::Unreadable;
-    else if (!S_ISREG(st.st_mode))
-        result = TReadResult::Missing;
-    else if (st.st_size > limit)
-        result = TReadResult::TooLarge;
-    // The file may grow while it is read: at most one byte past the limit is taken.
-    while (result == TReadResult::Read) {
-        const qsizetype size = data.size();
-        data.resize(
-            std::min<qint64>(std::max<qint64>({size * 2, st.st_size + 1, 4096}), limit + 1));
-        const ssize_t n = ::read(fd, data.data() + size, size_t(data.size() - size));
-        data.resize(size + std::max<ssize_t>(n, 0));
-        if (n < 0 && errno != EINTR)
-            result = TReadResult::Unreadable;
-        else if (data.size() > limit)
-            result = TReadResult::TooLarge;
-        else if (n == 0)
-            break;
-    }
-    ::close(fd);
-    if (result != TReadResult::Read)
-        data.clear();
-    return result;
-}
-
 // A path that holds something other than a regular file (a FIFO, a folder, a device, a loop of
 // links) is never replaced by a file; a dangling link gets its target created.
 bool MayReplace(const QString& path) {
@@ -106,14 +68,15 @@ bool MayReplace(const QString& path) {
 
 TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {
     QByteArray data;
-    switch (ReadRegularFile(fileName, MaxFileSize, data)) {
-    case TReadResult::Read:
+    switch (ReadRegularFile(fileName, data, MaxFileSize)) {
+    case TFileRead::Read:
         FDocument = IniText::Parse(data);
         break;
-    case TReadResult::Missing:
+    case TFileRead::Missing:
+    case TFileRead::NotRegular: // reads as missing; Save never replaces it
         break;
-    case TReadResult::Unreadable:
-    case TReadResult::TooLarge:
+    case TFileRead::Unreadable:
+    case TFileRead::TooLarge:
         FKeepAsIs = true;
         break;
     }

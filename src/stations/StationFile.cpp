@@ -1,6 +1,7 @@
 #include "StationFile.h"
 
 #include "platform/system/CodePage.h"
+#include "platform/system/RegularFile.h"
 
 #include <QFile>
 #include <algorithm>
@@ -36,21 +37,6 @@ bool WriteAll(int fd, const QByteArray& bytes) {
         left -= n;
     }
     return true;
-}
-
-bool ReadAll(int fd, QByteArray& bytes) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0)
-            return true;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.append(buffer, n);
-    }
 }
 
 // The path up to and including its last slash: where a relative link's target starts from.
@@ -220,19 +206,11 @@ void RemoveStaleTemporaries(const QString& path) {
 bool LoadStationFile(const QString& path, QStringList& lines) {
     lines.clear();
     RemoveStaleTemporaries(path);
-    // Opened without waiting: a FIFO in the file's place would stall open(), and start-up
-    // with it, until some writer came. Only a regular file (through links or not) is read.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
     QByteArray bytes;
-    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd, bytes);
-    ::close(fd);
-    if (read)
-        lines = DecodeStationText(bytes);
-    return read;
+    if (ReadRegularFile(path, bytes) != TFileRead::Read)
+        return false;
+    lines = DecodeStationText(bytes);
+    return true;
 }
 
 bool SaveStationFile(const QString& path, const QStringList& lines, QString* error) {
