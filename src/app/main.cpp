@@ -3,6 +3,7 @@
 #include "DisplayCheck.h"
 #include "Program.h"
 #include "platform/system/ArgumentPath.h"
+#include "platform/system/LeakSuppressions.h"
 #include "platform/system/VersionInfo.h"
 
 #include <QFile>

@@ -1,6 +1,8 @@
 // Every test program runs inside a QApplication so that widgets, timers and queued calls
 // work; without a display the offscreen platform is used (CTest's discovery runs the
 // binary without the test environment, so the default is set here).
+#include "platform/system/LeakSuppressions.h"
+
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
