@@ -12,9 +12,34 @@
 #include "tuner/TunerProtocol.h"
 #include "windows/UnitLogs.h"
 
+#include <QSet>
 #include <QToolButton>
+#include <cstdio>
+#include <cstring>
 
 using namespace TunerProtocol;
+
+namespace {
+
+// What a user sees about a device the program cannot use as it is: the log window when it
+// is wanted, standard error otherwise, so that it is not lost while the log is closed.
+void Notice(const QString& line) {
+    if (LogWanted()) {
+        WriteLog(line);
+    } else {
+        std::fprintf(stderr, "orvalen: %s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+}
+
+QString AccessRefusedLine(const std::string& node, int error) {
+    return QStringLiteral("Access to %1 was refused (%2): the tuner is seen but cannot be "
+                          "driven. Install packaging/60-orvalen.rules into /etc/udev/rules.d/, "
+                          "run \"sudo udevadm control --reload\" and plug the tuner in again.")
+        .arg(QString::fromStdString(node), QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
 
 struct TTunerLink {
     // Declared before the controller, which owns the simulation's backend, so that the
@@ -23,6 +48,7 @@ struct TTunerLink {
     std::unique_ptr<THidDeviceController> HidCtl;
     std::unique_ptr<TSleepWatcher> Sleep;
     THidDevice** TunerDevice = nullptr;
+    QSet<QString> RefusedNodes; // told about once each
 
     ~TTunerLink() {
         // The form is being destroyed: a report still on its way must not reach it.
@@ -46,6 +72,7 @@ void TMainForm::CreateTunerLink() {
     } else {
         backend = CreateSystemHidBackend();
     }
+    backend->SetNotice(Notice);
     link->HidCtl = std::make_unique<THidDeviceController>(std::move(backend));
     HidCtl = link->HidCtl.get();
     HidCtl->OnArrival = [this](THidDevice& d) { HidCtlArrival(d); };
@@ -169,6 +196,13 @@ bool TMainForm::HidCtlEnumerate(THidDevice& HidDev, int Idx) {
         HandleInputReport(d, id, data, size);
     });
     TunerDevice->ProductText(); // read now: the removal line needs it after the device left
+    if (!TunerDevice->ReadWriteOpen()) {
+        const std::string& node = TunerDevice->PnPInfo().DevicePath;
+        if (!FTunerLink->RefusedNodes.contains(QString::fromStdString(node))) {
+            FTunerLink->RefusedNodes.insert(QString::fromStdString(node));
+            Notice(AccessRefusedLine(node, TunerDevice->ReadWriteError()));
+        }
+    }
     if (LogWanted())
         WriteLog(ConnectedLine());
     SetConnected(true);

@@ -28,6 +28,7 @@ bool THidDevice::OpenSyncHandle() {
     int error = 0;
     FSync = FBackend.Open(FPnPInfo.DevicePath, THidAccess::ReadWrite, error);
     FReadWriteOpen = FSync != nullptr;
+    FReadWriteError = FReadWriteOpen ? 0 : error;
     if (!FSync)
         FSync = FBackend.Open(FPnPInfo.DevicePath, THidAccess::Query, error);
     if (!FSync)

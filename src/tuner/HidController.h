@@ -55,6 +55,8 @@ public:
     bool Claimed() const { return FClaimed; }
     bool Offered() const { return FOffered; }
     bool ReadWriteOpen() const { return FReadWriteOpen; }
+    // Why the last open for read/write failed (an errno value), 0 when it did not.
+    int ReadWriteError() const { return FReadWriteError; }
     // Handles can be (re)opened only while this holds.
     bool Accessible() const { return FPresent && (FClaimed || FOffered); }
 
@@ -105,6 +107,7 @@ private:
     bool FClaimed = false;
     bool FOffered = false;
     bool FReadWriteOpen = false;
+    int FReadWriteError = 0;
     std::unique_ptr<THidHandle> FSync;
     std::shared_ptr<THidHandle> FRead; // shared with the reader thread
     THidAttributes FAttributes;

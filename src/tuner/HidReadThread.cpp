@@ -129,6 +129,9 @@ void THidDeviceReadThread::Stop() {
     std::unique_lock lock(s.Lock);
     s.StopRequested = true;
     s.Changed.notify_all();
+    // A read waiting for the device ends now instead of at the end of its slice.
+    if (s.Handle)
+        s.Handle->CancelRead();
     if (s.InDelivery) {
         // Called from our own hand-over: the reader ends as soon as that call returns.
         lock.unlock();

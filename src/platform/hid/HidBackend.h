@@ -57,6 +57,9 @@ public:
     // Waits at most timeoutMs for one input report.
     virtual THidReadStatus Read(std::uint8_t* buffer, std::size_t size, int timeoutMs,
                                 std::size_t& count, int& error) = 0;
+    // Called on the GUI thread while another thread may wait in Read: that wait ends at once
+    // (as a timeout) and so does every later one, so a stop never waits out a whole slice.
+    virtual void CancelRead() {}
 };
 
 // How an interface is opened: Query only identifies it (it opens even without permission
@@ -72,6 +75,15 @@ public:
                                              int& error) = 0;
     // Called on the GUI thread once per device-node change the system reports.
     std::function<void()> OnChange;
+    // Where lines for the log window about a device the program cannot use as it is go.
+    void SetNotice(std::function<void(const QString& line)> notice) {
+        *FNotice = std::move(notice);
+    }
+
+protected:
+    // Shared with the handles, which may outlive the backend on a reader thread.
+    using TNotice = std::shared_ptr<std::function<void(const QString& line)>>;
+    TNotice FNotice = std::make_shared<std::function<void(const QString& line)>>();
 };
 
 // The backend the program uses when it does not simulate.

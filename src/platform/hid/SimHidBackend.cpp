@@ -238,9 +238,3 @@ void TSimHidBackend::PostChange() {
         },
         Qt::QueuedConnection);
 }
-
-std::unique_ptr<THidBackend> CreateSystemHidBackend() {
-    // Real interfaces are listed by the hidraw backend; until it is built in, the program
-    // sees no HID devices unless it simulates them.
-    return std::make_unique<TSimHidBackend>();
-}
