@@ -10,7 +10,7 @@ ORVALEN_RUN_PACKAGES=(
 ORVALEN_TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils trayer imagemagick
-    umockdev libumockdev-dev clang-format clang libclang-rt-14-dev
+    umockdev libumockdev-dev clang-format clang libclang-rt-14-dev sox flac
 )
 
 orvalen_install() {

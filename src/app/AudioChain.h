@@ -1,7 +1,16 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdint>
 #include <functional>
+
+// What the output had to mend so far: whole buffers dropped to keep the delay bounded, and
+// times the device ran dry.
+struct TAudioCounters {
+    std::uint64_t DroppedBuffers = 0;
+    std::uint64_t Underruns = 0;
+    bool operator==(const TAudioCounters&) const = default;
+};
 
 // What the main window drives of the sound path: capture → amplifier (+ level meter) →
 // equalizer → output. The main window owns one; the stream components plug in behind it.
@@ -18,6 +27,7 @@ public:
     virtual void SetOutEnabled(bool enabled) = 0;                 // AudioOut1.Enabled
     virtual void SetAmplifierCoefficient(double coefficient) = 0; // Amplifier1.Coefficient
     virtual void SetEqualizerEnabled(bool enabled) = 0;           // GraphicEqualizer1.Enabled
+    virtual TAudioCounters Counters() const { return {}; }
 
     // Level meter results, delivered on the GUI thread: left and right column levels 0..8.
     std::function<void(int left, int right)> OnLevels;

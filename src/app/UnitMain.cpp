@@ -1,5 +1,6 @@
 #include "UnitMain.h"
 
+#include "Application.h"
 #include "ConfigPaths.h"
 #include "Forms.h"
 #include "IniFile.h"
@@ -88,19 +89,20 @@ TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      FCommandLine(commandLine),
-      FAudio(audio ? std::move(audio) : std::make_unique<TIdleAudioChain>()) {
+      FCommandLine(commandLine), FAudio(std::move(audio)) {
     const TConfigPaths paths =
         ResolveConfigPaths(QCoreApplication::applicationFilePath(), commandLine.ConfigDir);
     FSettingsPath = paths.Settings;
     FStationPath = paths.Stations;
     CreateControls();
+    CreateStationControls();
+    CreateTunerLink();
+    if (!FAudio)
+        CreateAudioChain();
     FAudio->OnLevels = [this](int left, int right) {
         FScreen->SetVolumeLeft(left);
         FScreen->SetVolumeRight(right);
     };
-    CreateStationControls();
-    CreateTunerLink();
     FormCreate();
 }
 
@@ -393,8 +395,16 @@ void TMainForm::UpdateTuneControls() {
 
 void TMainForm::UpdateAudioChain() {
     const bool active = FDigitalAudio && FConnected && FPowerOn;
-    FAudio->SetInEnabled(active);
-    FAudio->SetOutEnabled(active);
+    try {
+        FAudio->SetInEnabled(active);
+        FAudio->SetOutEnabled(active);
+    } catch (const std::exception& error) {
+        // A sound device that cannot be opened must not unwind the device change or the
+        // click that got here; its message is shown once that has finished.
+        QTimer::singleShot(0, this, [text = QString::fromUtf8(error.what())] {
+            TApplication::ShowException(text);
+        });
+    }
     UpdateVolumeRange();
     SpeedButtonEqalizerOnOff->setEnabled(FDigitalAudio);
     SpeedButtonEqalizerForm->setEnabled(FDigitalAudio);

@@ -132,6 +132,10 @@ public:
 
     // --- tuner link (UnitMainTuner.cpp) ---
     void CreateTunerLink();
+    // The sound path on the wave devices of the machine, or of the simulation.
+    void CreateAudioChain();
+    // In the log: what the output had to mend since the last time it was told.
+    void LogAudioCounters();
     void SendCommand(const QByteArray& Text);
     void SendCommandFlag(char Letter, bool Value);
     void SendFullState();
@@ -236,6 +240,7 @@ private:
     void ShowCloseError(const QString& text);
 
     std::unique_ptr<TAudioChain> FAudio;
+    TAudioCounters FLoggedCounters;
     bool FClosed = false;
     // The last close the user asked for was refused: the next one closes without the files
     // that could not be written, so the program can always be ended.

@@ -327,6 +327,7 @@ void TMainForm::TrackBarVolumeChange() {
 void TMainForm::Timer1Timer() {
     if (FConnected)
         SendCommand(QByteArrayLiteral("g"));
+    LogAudioCounters();
 }
 
 void TMainForm::ResumeFromSuspend() {

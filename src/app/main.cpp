@@ -5,6 +5,7 @@
 #include "platform/system/ArgumentPath.h"
 #include "platform/system/LeakSuppressions.h"
 #include "platform/system/VersionInfo.h"
+#include "sim/WavFile.h"
 
 #include <QFile>
 #include <csignal>
@@ -50,6 +51,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvalen: %s\n%s", commandLine.Error.toUtf8().constData(),
                      CommandLineUsage().toUtf8().constData());
         return 2;
+    }
+    if (!commandLine.SimRecord.isEmpty()) {
+        // Said now, not when the sound first plays: the user is still at the terminal.
+        const std::string problem =
+            PrepareWavFile(QFile::encodeName(commandLine.SimRecord).toStdString());
+        if (!problem.empty()) {
+            std::fprintf(stderr, "orvalen: %s\n", problem.c_str());
+            return 2;
+        }
     }
     if (const QString reason = MissingDisplayReason(); !reason.isEmpty()) {
         std::fprintf(stderr, "%s\n", NoDisplayLine(reason).toLocal8Bit().constData());

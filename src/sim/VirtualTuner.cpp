@@ -53,6 +53,11 @@ const TSimStation* TVirtualTuner::Station() const {
     return SimStationAt(TuneValue());
 }
 
+TVirtualTunerSound TVirtualTuner::Sound() const {
+    std::lock_guard lock(FLock);
+    return {FState.Power, FState.Muted, SimStationAt(BandBase(FState.BandFM) + FState.Position)};
+}
+
 void TVirtualTuner::Tune(bool bandFM, int position) {
     // The TEA5767 cannot receive the UKV band.
     if (!bandFM && FChip == TSimChip::TEA5767)

@@ -7,8 +7,8 @@
 // (stereo, RDS, level, programme-service name). Seek moves to the next station of the band
 // in its direction, wrapping; its result shows in the next status.
 //
-// Threads: reports are handled on the GUI thread; State() is for the same thread (the
-// virtual line-in takes its own copy under Lock()).
+// Threads: reports are handled on the GUI thread; State() is for the same thread. The virtual
+// line-in's driver thread reads Sound(), one consistent snapshot taken under the tuner's lock.
 
 #include "platform/hid/SimHidBackend.h"
 
@@ -27,6 +27,13 @@ struct TVirtualTunerState {
     int Position = 0; // tuning position in the band
 };
 
+// What the virtual line-in needs to know to play the tuner's sound.
+struct TVirtualTunerSound {
+    bool Power = false;
+    bool Muted = false;
+    const struct TSimStation* Station = nullptr; // the station tuned, or none
+};
+
 class TVirtualTuner : public TSimFirmware {
 public:
     explicit TVirtualTuner(TSimChip chip) : FChip(chip) {}
@@ -37,6 +44,7 @@ public:
     TVirtualTunerState State() const;
     int TuneValue() const;                     // of the tuned frequency
     const struct TSimStation* Station() const; // the station tuned, or none
+    TVirtualTunerSound Sound() const;          // any thread
 
     static TSimDeviceDescription DeviceSpec(TSimChip chip);
 

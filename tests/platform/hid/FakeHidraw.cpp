@@ -114,7 +114,19 @@ std::string FakeHidDescription(const TFakeHid& d) {
     return out.str();
 }
 
-TFakeHidraw::TFakeHidraw() : FBed(umockdev_testbed_new()) {}
+TFakeHidraw::TFakeHidraw() : FBed(umockdev_testbed_new()) {
+    // umockdev's library keeps a descriptor for every open of a /dev path that fails and gives
+    // up after a few dozen, and ALSA's card scan (the program lists its sound devices at
+    // start-up) tries 64 nodes that do not exist here. In their place, character devices that
+    // open and answer no ioctl: the scan finds no card and closes them again.
+    const std::string root = Root();
+    g_mkdir_with_parents((root + "/dev/snd").c_str(), 0755);
+    for (int card = 0; card < 32; ++card) {
+        const std::string number = std::to_string(card);
+        for (const std::string& node : {"/dev/snd/controlC" + number, "/dev/aloadC" + number})
+            [[maybe_unused]] const int ignored = symlink("/dev/null", (root + node).c_str());
+    }
+}
 
 TFakeHidraw::~TFakeHidraw() {
     if (FBed != nullptr)

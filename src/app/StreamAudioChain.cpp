@@ -1,0 +1,107 @@
+#include "StreamAudioChain.h"
+
+#include "audio/AudioIn.h"
+#include "audio/AudioOut.h"
+#include "equalizer/Amplifier.h"
+#include "equalizer/CommonFilter.h"
+#include "platform/sound/WaveDevice.h"
+
+// The level meter's place in the graph: it takes the captured stream and, until the meter is
+// built, does nothing with it.
+class TMeterSlot : public TAudioComponent {
+public:
+    TMeterSlot() : FInputPin(this) {
+        FInputPin.OnOperation = [](const TOperationPtr&) { return false; };
+    }
+    TAudioSinkPin& InputPin() { return FInputPin; }
+
+private:
+    TAudioSinkPin FInputPin;
+};
+
+namespace {
+
+QStringList NamesOf(TAudioDevice& device) {
+    std::vector<std::string> names;
+    device.GetDeviceNames(names);
+    QStringList list;
+    for (const std::string& name : names)
+        list << QString::fromStdString(name);
+    return list;
+}
+
+} // namespace
+
+TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
+    : FSystem(std::move(system)), FAudioIn(std::make_unique<TAudioIn>(*FSystem)),
+      FAmplifier(std::make_unique<TAmplifier>()), FEqualizer(std::make_unique<TCommonFilter>()),
+      FMeter(std::make_unique<TMeterSlot>()), FAudioOut(std::make_unique<TAudioOut>(*FSystem)) {
+    FAudioIn->SetName("AudioIn1");
+    FAmplifier->SetName("Amplifier1");
+    FEqualizer->SetName("GraphicEqualizer1");
+    FMeter->SetName("VUMeter1");
+    FAudioOut->SetName("AudioOut1");
+    FAudioIn->OutputPin().Connect(FAmplifier->InputPin());
+    FAudioIn->OutputPin().Connect(FMeter->InputPin());
+    FAmplifier->OutputPin().Connect(FEqualizer->InputPin());
+    FEqualizer->OutputPin().Connect(FAudioOut->InputPin());
+}
+
+TStreamAudioChain::~TStreamAudioChain() {
+    // The stream ends at its source first, while every component is whole; then the graph
+    // comes apart from the source on, so no stop travels into a component that is gone.
+    try {
+        FAudioIn->SetEnabled(false);
+    } catch (const std::exception&) {
+        // The program is ending: a device that cannot be stopped is closed with its component.
+    }
+    FAudioIn->OutputPin().DisconnectAll();
+    FAmplifier->OutputPin().DisconnectAll();
+    FEqualizer->OutputPin().DisconnectAll();
+    FAudioIn.reset();
+    FAmplifier.reset();
+    FEqualizer.reset();
+    FMeter.reset();
+    FAudioOut.reset();
+}
+
+QStringList TStreamAudioChain::InDeviceNames() const {
+    return NamesOf(FAudioIn->Device());
+}
+
+QStringList TStreamAudioChain::OutDeviceNames() const {
+    return NamesOf(FAudioOut->Device());
+}
+
+void TStreamAudioChain::SetInDeviceName(const QString& name) {
+    FAudioIn->Device().SetDeviceName(name.toStdString());
+}
+
+void TStreamAudioChain::SetOutDeviceName(const QString& name) {
+    FAudioOut->Device().SetDeviceName(name.toStdString());
+}
+
+void TStreamAudioChain::SetCaptureFormat(int bits, int sampleRate) {
+    FAudioIn->AudioFormat().SetBits(unsigned(bits));
+    FAudioIn->AudioFormat().SetSampleRate(std::uint32_t(sampleRate));
+}
+
+void TStreamAudioChain::SetInEnabled(bool enabled) {
+    FAudioIn->SetEnabled(enabled);
+}
+
+void TStreamAudioChain::SetOutEnabled(bool enabled) {
+    FAudioOut->SetEnabled(enabled);
+}
+
+void TStreamAudioChain::SetAmplifierCoefficient(double coefficient) {
+    FAmplifier->SetCoefficient(coefficient);
+}
+
+void TStreamAudioChain::SetEqualizerEnabled(bool) {
+    // The equalizer's place passes the stream on either way until the equalizer is built.
+}
+
+TAudioCounters TStreamAudioChain::Counters() const {
+    return {FAudioOut->DroppedBuffers(), FAudioOut->Underruns()};
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+// The sound path of the main window on real components: the capture, the amplifier, the
+// equalizer's place, the level meter's place and the output, joined as the stream graph says
+// (capture → amplifier and meter; amplifier → equalizer → output), on one wave-device system
+// (ALSA, or the simulation's virtual devices in front of ALSA's).
+//
+// Threads: everything here is called on the GUI thread; the components run their own.
+
+#include "AudioChain.h"
+
+#include <memory>
+
+class TAudioIn;
+class TAmplifier;
+class TCommonFilter;
+class TAudioOut;
+class TWaveDeviceSystem;
+class TMeterSlot;
+
+class TStreamAudioChain : public TAudioChain {
+public:
+    explicit TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system);
+    ~TStreamAudioChain() override;
+
+    QStringList InDeviceNames() const override;
+    QStringList OutDeviceNames() const override;
+    void SetInDeviceName(const QString& name) override;
+    void SetOutDeviceName(const QString& name) override;
+    void SetCaptureFormat(int bits, int sampleRate) override;
+    void SetInEnabled(bool enabled) override;
+    void SetOutEnabled(bool enabled) override;
+    void SetAmplifierCoefficient(double coefficient) override;
+    void SetEqualizerEnabled(bool enabled) override;
+    TAudioCounters Counters() const override;
+
+    TAudioIn& AudioIn1() const { return *FAudioIn; }
+    TAudioOut& AudioOut1() const { return *FAudioOut; }
+
+private:
+    std::unique_ptr<TWaveDeviceSystem> FSystem;
+    std::unique_ptr<TAudioIn> FAudioIn;
+    std::unique_ptr<TAmplifier> FAmplifier;
+    // Passes the stream on untouched until the graphic equalizer takes its place.
+    std::unique_ptr<TCommonFilter> FEqualizer;
+    std::unique_ptr<TMeterSlot> FMeter;
+    std::unique_ptr<TAudioOut> FAudioOut;
+};

@@ -1,0 +1,449 @@
+#include "platform/sound/AlsaWaveHandle.h"
+
+#include "platform/sound/AlsaErrors.h"
+
+#include <cerrno>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// A device that keeps failing right after each recovery is broken, not busy.
+constexpr unsigned MaxRecoveriesInARow = 8;
+
+} // namespace
+
+std::uint32_t TAlsaWaveHandle::Create(TWaveDirection direction, const TWaveFormat& format,
+                                      const TAlsaPcm& pcm, TWaveCallback callback,
+                                      std::unique_ptr<TWaveHandle>& handle) {
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) {
+        snd_pcm_close(pcm.Pcm);
+        return WaveErrorNoMemory;
+    }
+    std::unique_ptr<TAlsaWaveHandle> result(
+        new TAlsaWaveHandle(direction, format, pcm, std::move(callback), wakeFd));
+    const int count = snd_pcm_poll_descriptors_count(pcm.Pcm);
+    if (count > 0) {
+        result->FPollFds.resize(std::size_t(count) + 1);
+        if (snd_pcm_poll_descriptors(pcm.Pcm, &result->FPollFds[1], unsigned(count)) != count)
+            result->FPollFds.resize(1);
+    }
+    try {
+        result->FDriver = std::thread([raw = result.get()] { raw->Run(); });
+    } catch (const std::system_error&) {
+        return WaveErrorNoMemory; // the destructor closes the PCM
+    }
+    handle = std::move(result);
+    return WaveNoError;
+}
+
+TAlsaWaveHandle::TAlsaWaveHandle(TWaveDirection direction, const TWaveFormat& format,
+                                 const TAlsaPcm& pcm, TWaveCallback callback, int wakeFd)
+    : FDirection(direction), FFormat(format), FCallback(std::move(callback)), FPcm(pcm),
+      FWakeFd(wakeFd), FPollFds(1),
+      // An output plays what it is given unless it is held; a capture waits for Start.
+      FActive(direction == TWaveDirection::Output) {
+    FPollFds[0] = {wakeFd, POLLIN, 0};
+}
+
+TAlsaWaveHandle::~TAlsaWaveHandle() {
+    Close();
+}
+
+std::uint32_t TAlsaWaveHandle::AddBuffer(TWaveHeader* header) {
+    if (FClosed)
+        return WaveErrorInvalidHandle;
+    if (header == nullptr || header->Data == nullptr || header->BufferLength == 0 ||
+        header->BufferLength % FFormat.BlockAlign != 0)
+        return WaveErrorInvalidParam;
+    if (FDirection == TWaveDirection::Input)
+        header->BytesRecorded = 0;
+    {
+        std::lock_guard lock(FMutex);
+        if (FDriverEnded)
+            return WaveErrorNoDriver;
+        FQueue.Push(header);
+    }
+    Wake();
+    return WaveNoError;
+}
+
+std::uint32_t TAlsaWaveHandle::Start() {
+    return FClosed ? WaveErrorInvalidHandle : Command(TCommand::Start);
+}
+
+std::uint32_t TAlsaWaveHandle::Pause() {
+    if (FClosed)
+        return WaveErrorInvalidHandle;
+    if (FDirection == TWaveDirection::Input)
+        return WaveErrorNotSupported;
+    return Command(TCommand::Pause);
+}
+
+std::uint32_t TAlsaWaveHandle::Reset() {
+    return FClosed ? WaveErrorInvalidHandle : Command(TCommand::Reset);
+}
+
+std::uint32_t TAlsaWaveHandle::Close() {
+    if (FClosed)
+        return WaveErrorInvalidHandle;
+    if (FDriver.joinable())
+        Command(TCommand::Close);
+    JoinDriver();
+    // The driver has ended: this thread alone touches the PCM now.
+    snd_pcm_drop(FPcm.Pcm);
+    snd_pcm_close(FPcm.Pcm);
+    ::close(FWakeFd);
+    FClosed = true;
+    return WaveNoError;
+}
+
+std::uint32_t TAlsaWaveHandle::Command(TCommand command) {
+    {
+        std::unique_lock lock(FMutex);
+        if (!FDriverEnded) {
+            FCommand = command;
+            FCommandPending = true;
+            Wake();
+            FAnswered.wait(lock, [this] { return !FCommandPending || FDriverEnded; });
+            if (!FCommandPending)
+                return FCommandResult;
+            // The driver ended (its device failed) before it took the command.
+            FCommand = TCommand::None;
+            FCommandPending = false;
+        }
+    }
+    JoinDriver();
+    return AfterDriverEnded(command);
+}
+
+// The device failed for good and its driver has gone: a reset still hands back what is held
+// (on this thread, the only one left), everything else has nothing to act on.
+std::uint32_t TAlsaWaveHandle::AfterDriverEnded(TCommand command) {
+    switch (command) {
+    case TCommand::Reset:
+        HandBack();
+        return WaveNoError;
+    case TCommand::Close:
+    case TCommand::None:
+        return WaveNoError;
+    default:
+        return FFailure != WaveNoError ? FFailure : WaveErrorNoDriver;
+    }
+}
+
+void TAlsaWaveHandle::Wake() {
+    const std::uint64_t one = 1;
+    // Only fails when the counter is about to overflow, and then the driver is awake anyway.
+    [[maybe_unused]] const ssize_t written = ::write(FWakeFd, &one, sizeof one);
+}
+
+void TAlsaWaveHandle::JoinDriver() {
+    if (FDriver.joinable())
+        FDriver.join();
+}
+
+void TAlsaWaveHandle::Run() {
+    pthread_setname_np(pthread_self(),
+                       FDirection == TWaveDirection::Input ? "WaveIn.Alsa" : "WaveOut.Alsa");
+    for (;;) {
+        TCommand command;
+        {
+            std::lock_guard lock(FMutex);
+            command = FCommand;
+            FCommand = TCommand::None;
+        }
+        if (command != TCommand::None) {
+            const std::uint32_t result = Execute(command);
+            {
+                std::lock_guard lock(FMutex);
+                FCommandResult = result;
+                FCommandPending = false;
+            }
+            FAnswered.notify_all();
+            if (command == TCommand::Close || FFailure != WaveNoError)
+                break;
+        }
+        const TStep step =
+            FDirection == TWaveDirection::Output ? TransferOutput() : TransferCapture();
+        if (step == TStep::Failed)
+            break;
+        if (step != TStep::Progress)
+            WaitForWork(step);
+    }
+    if (FFailure != WaveNoError) {
+        TWaveHeader message;
+        message.BytesRecorded = FFailure;
+        Notify(TWaveMessage::Failed, &message);
+    }
+    {
+        std::lock_guard lock(FMutex);
+        FDriverEnded = true;
+    }
+    FAnswered.notify_all();
+}
+
+std::uint32_t TAlsaWaveHandle::Execute(TCommand command) {
+    switch (command) {
+    case TCommand::Start:
+        return FDirection == TWaveDirection::Output ? StartOutput() : StartCapture();
+    case TCommand::Pause:
+        return PauseOutput();
+    case TCommand::Reset:
+        return ResetDevice();
+    default:
+        return WaveNoError;
+    }
+}
+
+std::uint32_t TAlsaWaveHandle::StartCapture() {
+    if (FActive)
+        return WaveNoError;
+    const snd_pcm_state_t state = snd_pcm_state(FPcm.Pcm);
+    int error = 0;
+    if (state != SND_PCM_STATE_PREPARED)
+        error = snd_pcm_prepare(FPcm.Pcm);
+    if (error >= 0)
+        error = snd_pcm_start(FPcm.Pcm);
+    if (error < 0)
+        return CommandError(error);
+    FActive = true;
+    return WaveNoError;
+}
+
+std::uint32_t TAlsaWaveHandle::StartOutput() {
+    // A ring that ran dry while held is no underrun of the stream: prepare it quietly.
+    if (!FActive && snd_pcm_state(FPcm.Pcm) == SND_PCM_STATE_XRUN) {
+        const int error = snd_pcm_prepare(FPcm.Pcm);
+        if (error < 0)
+            return CommandError(error);
+        FWritten = false;
+    }
+    FActive = true;
+    return Resume() ? WaveNoError : FFailure;
+}
+
+// Holding stops the feeding; a device that can pause also stops playing what its ring holds,
+// one that cannot plays it out and runs dry quietly.
+std::uint32_t TAlsaWaveHandle::PauseOutput() {
+    FActive = false;
+    if (FPcm.CanPause && snd_pcm_state(FPcm.Pcm) == SND_PCM_STATE_RUNNING) {
+        const int error = snd_pcm_pause(FPcm.Pcm, 1);
+        if (error < 0 && AlsaDeviceGone(error))
+            return CommandError(error);
+    }
+    return WaveNoError;
+}
+
+std::uint32_t TAlsaWaveHandle::ResetDevice() {
+    int error = snd_pcm_drop(FPcm.Pcm);
+    if (error >= 0 || !AlsaDeviceGone(error))
+        error = snd_pcm_prepare(FPcm.Pcm);
+    FActive = false;
+    FWritten = false;
+    FRecoveries = 0;
+    HandBack();
+    return error < 0 ? CommandError(error) : WaveNoError;
+}
+
+// Output while playing: set the stream going once frames are in its ring (writes never start
+// it), or let a paused one go on.
+bool TAlsaWaveHandle::Resume() {
+    int error = 0;
+    switch (snd_pcm_state(FPcm.Pcm)) {
+    case SND_PCM_STATE_PAUSED:
+        error = snd_pcm_pause(FPcm.Pcm, 0);
+        break;
+    case SND_PCM_STATE_PREPARED:
+        if (FWritten)
+            error = snd_pcm_start(FPcm.Pcm);
+        break;
+    case SND_PCM_STATE_XRUN:
+        error = -EPIPE;
+        break;
+    case SND_PCM_STATE_SUSPENDED:
+        error = -ESTRPIPE;
+        break;
+    case SND_PCM_STATE_SETUP:
+        error = -EBADFD;
+        break;
+    case SND_PCM_STATE_DISCONNECTED:
+        error = -ENODEV;
+        break;
+    default:
+        break;
+    }
+    return error >= 0 || Recover(error);
+}
+
+// Mends what the stream can live through: an xrun or a suspend (snd_pcm_recover), a stream in
+// the wrong state (prepared again). Output that ran dry while playing reports the underrun
+// and holds until Start; capture starts again at once. Anything else fails the device.
+bool TAlsaWaveHandle::Recover(int error) {
+    if (++FRecoveries > MaxRecoveriesInARow) {
+        Fail(error);
+        return false;
+    }
+    int result;
+    if (error == -EPIPE || error == -ESTRPIPE)
+        result = snd_pcm_recover(FPcm.Pcm, error, 1);
+    else if (error == -EBADFD)
+        result = snd_pcm_prepare(FPcm.Pcm);
+    else
+        result = error;
+    if (result < 0) {
+        Fail(result);
+        return false;
+    }
+    FWritten = false;
+    if (FDirection == TWaveDirection::Output) {
+        if (FActive && error != -EBADFD) {
+            FActive = false;
+            Notify(TWaveMessage::Underrun, nullptr);
+        }
+    } else if (FActive && (result = snd_pcm_start(FPcm.Pcm)) < 0) {
+        Fail(result);
+        return false;
+    }
+    return true;
+}
+
+// A command that ALSA refused answers with the error; only a vanished device ends the driver.
+std::uint32_t TAlsaWaveHandle::CommandError(int error) {
+    return AlsaDeviceGone(error) ? Fail(error) : WaveResultFromAlsa(error);
+}
+
+std::uint32_t TAlsaWaveHandle::Fail(int error) {
+    const std::uint32_t code = WaveResultFromAlsa(error);
+    FFailure = code != WaveNoError ? code : WaveErrorGeneric;
+    return FFailure;
+}
+
+TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferOutput() {
+    bool moved = false;
+    while (TWaveHeader* head = Head()) {
+        const snd_pcm_uframes_t frames = (head->BufferLength - FOffset) / FFormat.BlockAlign;
+        const snd_pcm_sframes_t written = snd_pcm_writei(FPcm.Pcm, head->Data + FOffset, frames);
+        if (written == -EAGAIN || written == 0) {
+            if (!FActive)
+                return TStep::Idle; // the ring is full and held: only a command changes that
+            return Resume() ? TStep::WaitDevice : TStep::Failed;
+        }
+        if (written < 0) {
+            if (!Recover(int(written)))
+                return TStep::Failed;
+            continue;
+        }
+        FWritten = true;
+        FRecoveries = 0;
+        moved = true;
+        FOffset += std::uint32_t(written) * FFormat.BlockAlign;
+        if (FOffset >= head->BufferLength) {
+            FOffset = 0;
+            Finish(TWaveMessage::Done);
+        }
+    }
+    if (FActive) {
+        if (!Resume())
+            return TStep::Failed;
+        // Nothing left to write: look whether the ring has run dry, so that the underrun is
+        // reported when it happens, not when the next buffer comes.
+        const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
+        if (avail < 0 && !Recover(int(avail)))
+            return TStep::Failed;
+    }
+    return moved ? TStep::Progress : TStep::Idle;
+}
+
+TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferCapture() {
+    if (!FActive)
+        return TStep::Idle;
+    // Without buffers the ring overruns; the first read after one comes recovers it.
+    while (TWaveHeader* head = Head()) {
+        const snd_pcm_uframes_t frames = (head->BufferLength - FOffset) / FFormat.BlockAlign;
+        const snd_pcm_sframes_t read = snd_pcm_readi(FPcm.Pcm, head->Data + FOffset, frames);
+        if (read == -EAGAIN || read == 0)
+            return TStep::WaitDevice;
+        if (read < 0) {
+            if (!Recover(int(read)))
+                return TStep::Failed;
+            continue;
+        }
+        FRecoveries = 0;
+        FOffset += std::uint32_t(read) * FFormat.BlockAlign;
+        if (FOffset >= head->BufferLength) {
+            head->BytesRecorded = head->BufferLength;
+            FOffset = 0;
+            Finish(TWaveMessage::Data);
+        }
+    }
+    return TStep::Idle;
+}
+
+void TAlsaWaveHandle::WaitForWork(TStep step) {
+    const bool device = step == TStep::WaitDevice && FPollFds.size() > 1;
+    // Playing with nothing to write: wake once a period to notice an underrun.
+    const int timeout = step == TStep::Idle && FActive && FDirection == TWaveDirection::Output
+                            ? int(FPcm.PeriodSize * 1000 / FFormat.SampleRate) + 1
+                            : -1;
+    const nfds_t count = device ? FPollFds.size() : 1;
+    if (::poll(FPollFds.data(), count, timeout) <= 0)
+        return;
+    if (FPollFds[0].revents & POLLIN) {
+        std::uint64_t value;
+        [[maybe_unused]] const ssize_t read = ::read(FWakeFd, &value, sizeof value);
+    }
+    if (device) {
+        // Some plugins do their bookkeeping here; what it says is seen by the next transfer.
+        unsigned short revents = 0;
+        snd_pcm_poll_descriptors_revents(FPcm.Pcm, &FPollFds[1], unsigned(count - 1), &revents);
+    }
+}
+
+TWaveHeader* TAlsaWaveHandle::Head() {
+    std::lock_guard lock(FMutex);
+    return FQueue.Front();
+}
+
+void TAlsaWaveHandle::Finish(TWaveMessage message) {
+    TWaveHeader* header;
+    {
+        std::lock_guard lock(FMutex);
+        header = FQueue.Pop();
+    }
+    Notify(message, header);
+}
+
+// Every held buffer back in order: capture with what was filled so far (only the first can
+// hold anything), output as done.
+void TAlsaWaveHandle::HandBack() {
+    std::uint32_t filled = FOffset;
+    FOffset = 0;
+    for (;;) {
+        TWaveHeader* header;
+        {
+            std::lock_guard lock(FMutex);
+            header = FQueue.Pop();
+        }
+        if (header == nullptr)
+            break;
+        if (FDirection == TWaveDirection::Input) {
+            header->BytesRecorded = filled;
+            Notify(TWaveMessage::Data, header);
+        } else {
+            Notify(TWaveMessage::Done, header);
+        }
+        filled = 0;
+    }
+}
+
+// The callback only queues; an exception from it must still not end the driver thread.
+void TAlsaWaveHandle::Notify(TWaveMessage message, TWaveHeader* header) {
+    try {
+        FCallback(message, header);
+    } catch (...) {
+    }
+}
