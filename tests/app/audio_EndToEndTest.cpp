@@ -100,3 +100,14 @@ TEST(AudioEndToEnd, TheStationIsRecordedFromAboutThePrefillOnAndMutingSilencesIt
     EXPECT_NEAR(Rms16(wav, 0.4, 1.6), 0.1, 0.01);
     EXPECT_EQ(Rms16(wav, seconds - 0.5, seconds), 0.0);
 }
+
+TEST(AudioEndToEnd, ARecordingThatCannotBeWrittenIsToldAtStartUp) {
+    QProcess program;
+    program.start(ORVALEN_BINARY_DIR "/orvalen",
+                  {"--simulate", "--sim-record", "/nonexistent-folder/played.wav"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 2);
+    const QByteArray err = program.readAllStandardError();
+    EXPECT_TRUE(err.startsWith("orvalen: ")) << err.toStdString();
+    EXPECT_TRUE(err.contains("/nonexistent-folder/played.wav")) << err.toStdString();
+}
