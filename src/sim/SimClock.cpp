@@ -9,7 +9,7 @@ namespace {
 constexpr std::int64_t kNanoseconds = 1'000'000'000;
 // How long a sleep goes on before it looks for a command again: Reset and Close wait at most
 // this long, however long a buffer lasts.
-constexpr std::int64_t kStep = 5'000'000;
+constexpr std::int64_t kStep = 25'000'000; // just over one buffer of 1024 frames at 44.1 kHz
 
 timespec ToTimespec(std::int64_t nanoseconds) {
     return {time_t(nanoseconds / kNanoseconds), long(nanoseconds % kNanoseconds)};
