@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -18,4 +19,9 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 
 void TApplication::ShowException(const QString& text) {
     QMessageBox::critical(activeWindow(), applicationName(), text);
+}
+
+void TApplication::PrintError(const QString& line) {
+    std::fprintf(stderr, "orvalen: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
 }

@@ -11,4 +11,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
     static void ShowException(const QString& text);
+    // One line on standard error, "orvalen: " first: for what the user must learn when no
+    // window can say it.
+    static void PrintError(const QString& line);
 };

@@ -24,7 +24,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
-#include <cstdio>
 
 namespace {
 
@@ -580,7 +579,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     for (const QString& failure : failures)
-        std::fprintf(stderr, "orvalen: %s\n", failure.toLocal8Bit().constData());
+        TApplication::PrintError(failure);
     FormClose();
     event->accept();
     emit CloseFinished();

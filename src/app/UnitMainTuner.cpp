@@ -12,10 +12,9 @@
 #include "tuner/TunerProtocol.h"
 #include "windows/UnitLogs.h"
 
-#include <QSet>
 #include <QToolButton>
-#include <cstdio>
 #include <cstring>
+#include <set>
 
 using namespace TunerProtocol;
 
@@ -27,8 +26,7 @@ void Notice(const QString& line) {
     if (LogWanted()) {
         WriteLog(line);
     } else {
-        std::fprintf(stderr, "orvalen: %s\n", line.toLocal8Bit().constData());
-        std::fflush(stderr);
+        TApplication::PrintError(line);
     }
 }
 
@@ -48,7 +46,7 @@ struct TTunerLink {
     std::unique_ptr<THidDeviceController> HidCtl;
     std::unique_ptr<TSleepWatcher> Sleep;
     THidDevice** TunerDevice = nullptr;
-    QSet<QString> RefusedNodes; // told about once each
+    std::set<std::string> RefusedNodes; // told about once each
 
     ~TTunerLink() {
         // The form is being destroyed: a report still on its way must not reach it.
@@ -198,10 +196,8 @@ bool TMainForm::HidCtlEnumerate(THidDevice& HidDev, int Idx) {
     TunerDevice->ProductText(); // read now: the removal line needs it after the device left
     if (!TunerDevice->ReadWriteOpen()) {
         const std::string& node = TunerDevice->PnPInfo().DevicePath;
-        if (!FTunerLink->RefusedNodes.contains(QString::fromStdString(node))) {
-            FTunerLink->RefusedNodes.insert(QString::fromStdString(node));
+        if (FTunerLink->RefusedNodes.insert(node).second)
             Notice(AccessRefusedLine(node, TunerDevice->ReadWriteError()));
-        }
     }
     if (LogWanted())
         WriteLog(ConnectedLine());

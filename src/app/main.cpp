@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         const std::string problem =
             PrepareWavFile(QFile::encodeName(commandLine.SimRecord).toStdString());
         if (!problem.empty()) {
-            std::fprintf(stderr, "orvalen: %s\n", problem.c_str());
+            TApplication::PrintError(QString::fromLocal8Bit(problem.c_str()));
             return 2;
         }
     }

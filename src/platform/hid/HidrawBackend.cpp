@@ -38,16 +38,14 @@ std::optional<THidrawNode> DescribeNode(udev_device* device) {
         node.Product = QString::fromUtf8(product);
         node.HasProduct = true;
     }
+    std::string deviceNumber;
     if (usb != nullptr) {
         if (const auto version = ParseHex16(Text(udev_device_get_sysattr_value(usb, "bcdDevice"))))
             node.Attributes.VersionNumber = *version;
+        deviceNumber = Text(udev_device_get_sysattr_value(usb, "devnum"));
     }
+    node.Instance = InterfaceInstance(node.SysPath, deviceNumber);
     return node;
-}
-
-std::string DeviceNumber(udev_device* device) {
-    udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
-    return usb != nullptr ? Text(udev_device_get_sysattr_value(usb, "devnum")) : std::string();
 }
 
 } // namespace
@@ -113,8 +111,7 @@ std::vector<THidInterface> THidrawBackend::Enumerate() {
         if (auto node = DescribeNode(device)) {
             // Two entries for one node cannot both be used; the first one counts.
             if (FNodes.count(node->DevNode) == 0) {
-                present.push_back(
-                    {node->DevNode, InterfaceInstance(node->SysPath, DeviceNumber(device))});
+                present.push_back({node->DevNode, node->Instance});
                 FNodes.emplace(node->DevNode, std::move(*node));
             }
         }

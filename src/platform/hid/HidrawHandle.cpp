@@ -149,9 +149,7 @@ THidReadStatus THidrawHandle::Read(std::uint8_t* buffer, std::size_t size, int t
         error = errno;
         return THidReadStatus::Failed;
     }
-    if (fds[1].revents != 0)
-        return THidReadStatus::Timeout;
-    if (ready == 0)
+    if (ready == 0 || fds[1].revents != 0) // nothing came, or the read was cancelled
         return THidReadStatus::Timeout;
     if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (fds[0].revents & POLLIN) == 0) {
         error = ENODEV;

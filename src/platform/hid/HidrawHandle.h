@@ -18,6 +18,7 @@ struct THidrawNode {
     std::string DevNode;    // /dev/hidrawN
     std::string SysPath;    // the hidraw device in sysfs
     std::string HidSysPath; // its parent hid device, which holds report_descriptor
+    std::string Instance;   // the interface's identity across device changes
     THidAttributes Attributes;
     QString Product;
     bool HasProduct = false;
