@@ -3,6 +3,9 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
+
+class TGraphicEqualizer;
 
 // What the output had to mend so far: whole buffers dropped to keep the delay bounded, and
 // times the device ran dry.
@@ -14,9 +17,16 @@ struct TAudioCounters {
 
 // What the main window drives of the sound path: capture → amplifier (+ level meter) →
 // equalizer → output. The main window owns one; the stream components plug in behind it.
+// The equalizer exists in every chain, so that the equalizer window always has its bands to
+// set, whether or not sound flows through it.
 class TAudioChain {
 public:
-    virtual ~TAudioChain() = default;
+    TAudioChain();
+    virtual ~TAudioChain();
+    TAudioChain(const TAudioChain&) = delete;
+    TAudioChain& operator=(const TAudioChain&) = delete;
+
+    TGraphicEqualizer& GraphicEqualizer1() const { return *FGraphicEqualizer1; }
 
     virtual QStringList InDeviceNames() const = 0;
     virtual QStringList OutDeviceNames() const = 0;
@@ -26,11 +36,15 @@ public:
     virtual void SetInEnabled(bool enabled) = 0;                  // AudioIn1.Enabled
     virtual void SetOutEnabled(bool enabled) = 0;                 // AudioOut1.Enabled
     virtual void SetAmplifierCoefficient(double coefficient) = 0; // Amplifier1.Coefficient
-    virtual void SetEqualizerEnabled(bool enabled) = 0;           // GraphicEqualizer1.Enabled
+    virtual void SetEqualizerEnabled(bool enabled);               // GraphicEqualizer1.Enabled
     virtual TAudioCounters Counters() const { return {}; }
 
-    // Level meter results, delivered on the GUI thread: left and right column levels 0..8.
-    std::function<void(int left, int right)> OnLevels;
+    // The level meter's values (VUMeter1.OnValueChange), on the GUI thread: channel 0 is the
+    // left channel; value is the RMS level between minimum and maximum (the full scale).
+    std::function<void(int channel, double value, double minimum, double maximum)> OnMeterValue;
+
+private:
+    std::unique_ptr<TGraphicEqualizer> FGraphicEqualizer1;
 };
 
 // The chain while no sound components are present: it keeps what it is told and offers no
@@ -48,7 +62,10 @@ public:
     void SetInEnabled(bool enabled) override { FInEnabled = enabled; }
     void SetOutEnabled(bool enabled) override { FOutEnabled = enabled; }
     void SetAmplifierCoefficient(double coefficient) override { FCoefficient = coefficient; }
-    void SetEqualizerEnabled(bool enabled) override { FEqualizerEnabled = enabled; }
+    void SetEqualizerEnabled(bool enabled) override {
+        FEqualizerEnabled = enabled;
+        TAudioChain::SetEqualizerEnabled(enabled);
+    }
 
     QString FInDeviceName, FOutDeviceName;
     int FBits = 16, FSampleRate = 44100;

@@ -1,7 +1,9 @@
 #include "Program.h"
 
 #include "AppFonts.h"
+#include "Application.h"
 #include "Forms.h"
+#include "IniFile.h"
 #include "UnitMain.h"
 #include "equalizer/UnitEqualizer.h"
 #include "platform/system/SignalWatcher.h"
@@ -52,6 +54,22 @@ private:
     bool FDone = false;
 };
 
+// The equalizer window keeps its keys in the main window's settings file.
+TFormEqualizer* CreateEqualizerWindow(TMainForm& mainForm) {
+    const QString path = mainForm.FSettingsPath;
+    const QString section = QStringLiteral("main");
+    TEqualizerSettingsAccess access;
+    access.ReadInteger = [path, section](const QString& key, int Default) {
+        return TIniFile(path).ReadInteger(section, key, Default);
+    };
+    access.WriteInteger = [path, section](const QString& key, int value) {
+        TIniFile(path).WriteInteger(section, key, value);
+    };
+    auto* window = new TFormEqualizer(&mainForm, mainForm.Audio().GraphicEqualizer1(), access);
+    window->OnError = [](const QString& message) { TApplication::ShowException(message); };
+    return window;
+}
+
 } // namespace
 
 int RunProgram(const TCommandLine& commandLine) {
@@ -66,7 +84,7 @@ int RunProgram(const TCommandLine& commandLine) {
     if (!FormLogs)
         FormLogs = new TFormLogs(mainForm);
     FormAbout = new TFormAbout(mainForm);
-    FormEqualizer = new TFormEqualizer(mainForm);
+    FormEqualizer = CreateEqualizerWindow(*mainForm);
 
     // Logoff, shutdown and termination requests run the close sequence and always end the
     // program: a file that cannot be written then stays as it was.

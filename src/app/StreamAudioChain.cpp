@@ -3,21 +3,9 @@
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "equalizer/Amplifier.h"
-#include "equalizer/CommonFilter.h"
+#include "equalizer/GraphicEqualizer.h"
+#include "equalizer/VUMeter.h"
 #include "platform/sound/WaveDevice.h"
-
-// The level meter's place in the graph: it takes the captured stream and, until the meter is
-// built, does nothing with it.
-class TMeterSlot : public TAudioComponent {
-public:
-    TMeterSlot() : FInputPin(this) {
-        FInputPin.OnOperation = [](const TOperationPtr&) { return false; };
-    }
-    TAudioSinkPin& InputPin() { return FInputPin; }
-
-private:
-    TAudioSinkPin FInputPin;
-};
 
 namespace {
 
@@ -34,17 +22,21 @@ QStringList NamesOf(TAudioDevice& device) {
 
 TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
     : FSystem(std::move(system)), FAudioIn(std::make_unique<TAudioIn>(*FSystem)),
-      FAmplifier(std::make_unique<TAmplifier>()), FEqualizer(std::make_unique<TCommonFilter>()),
-      FMeter(std::make_unique<TMeterSlot>()), FAudioOut(std::make_unique<TAudioOut>(*FSystem)) {
+      FAmplifier(std::make_unique<TAmplifier>()), FMeter(std::make_unique<TVUMeter>()),
+      FAudioOut(std::make_unique<TAudioOut>(*FSystem)) {
     FAudioIn->SetName("AudioIn1");
     FAmplifier->SetName("Amplifier1");
-    FEqualizer->SetName("GraphicEqualizer1");
     FMeter->SetName("VUMeter1");
+    FMeter->OnValueChange = [this](TAudioComponent*, int channel, double value, double minimum,
+                                   double maximum) {
+        if (OnMeterValue)
+            OnMeterValue(channel, value, minimum, maximum);
+    };
     FAudioOut->SetName("AudioOut1");
     FAudioIn->OutputPin().Connect(FAmplifier->InputPin());
     FAudioIn->OutputPin().Connect(FMeter->InputPin());
-    FAmplifier->OutputPin().Connect(FEqualizer->InputPin());
-    FEqualizer->OutputPin().Connect(FAudioOut->InputPin());
+    FAmplifier->OutputPin().Connect(GraphicEqualizer1().InputPin());
+    GraphicEqualizer1().OutputPin().Connect(FAudioOut->InputPin());
 }
 
 TStreamAudioChain::~TStreamAudioChain() {
@@ -57,10 +49,11 @@ TStreamAudioChain::~TStreamAudioChain() {
     }
     FAudioIn->OutputPin().DisconnectAll();
     FAmplifier->OutputPin().DisconnectAll();
-    FEqualizer->OutputPin().DisconnectAll();
+    // The equalizer outlives this part of the chain: it must hold no pin of a component that
+    // goes now.
+    GraphicEqualizer1().OutputPin().DisconnectAll();
     FAudioIn.reset();
     FAmplifier.reset();
-    FEqualizer.reset();
     FMeter.reset();
     FAudioOut.reset();
 }
@@ -96,10 +89,6 @@ void TStreamAudioChain::SetOutEnabled(bool enabled) {
 
 void TStreamAudioChain::SetAmplifierCoefficient(double coefficient) {
     FAmplifier->SetCoefficient(coefficient);
-}
-
-void TStreamAudioChain::SetEqualizerEnabled(bool) {
-    // The equalizer's place passes the stream on either way until the equalizer is built.
 }
 
 TAudioCounters TStreamAudioChain::Counters() const {

@@ -1,7 +1,7 @@
 #pragma once
 
 // The sound path of the main window on real components: the capture, the amplifier, the
-// equalizer's place, the level meter's place and the output, joined as the stream graph says
+// equalizer, the level meter and the output, joined as the stream graph says
 // (capture → amplifier and meter; amplifier → equalizer → output), on one wave-device system
 // (ALSA, or the simulation's virtual devices in front of ALSA's).
 //
@@ -13,10 +13,9 @@
 
 class TAudioIn;
 class TAmplifier;
-class TCommonFilter;
 class TAudioOut;
 class TWaveDeviceSystem;
-class TMeterSlot;
+class TVUMeter;
 
 class TStreamAudioChain : public TAudioChain {
 public:
@@ -31,7 +30,6 @@ public:
     void SetInEnabled(bool enabled) override;
     void SetOutEnabled(bool enabled) override;
     void SetAmplifierCoefficient(double coefficient) override;
-    void SetEqualizerEnabled(bool enabled) override;
     TAudioCounters Counters() const override;
 
     TAudioIn& AudioIn1() const { return *FAudioIn; }
@@ -41,8 +39,6 @@ private:
     std::unique_ptr<TWaveDeviceSystem> FSystem;
     std::unique_ptr<TAudioIn> FAudioIn;
     std::unique_ptr<TAmplifier> FAmplifier;
-    // Passes the stream on untouched until the graphic equalizer takes its place.
-    std::unique_ptr<TCommonFilter> FEqualizer;
-    std::unique_ptr<TMeterSlot> FMeter;
+    std::unique_ptr<TVUMeter> FMeter;
     std::unique_ptr<TAudioOut> FAudioOut;
 };

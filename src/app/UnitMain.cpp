@@ -24,6 +24,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <cmath>
 
 namespace {
 
@@ -98,9 +99,8 @@ TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
     CreateTunerLink();
     if (!FAudio)
         CreateAudioChain();
-    FAudio->OnLevels = [this](int left, int right) {
-        FScreen->SetVolumeLeft(left);
-        FScreen->SetVolumeRight(right);
+    FAudio->OnMeterValue = [this](int channel, double value, double minimum, double maximum) {
+        VUMeter1ValueChange(channel, value, minimum, maximum);
     };
     FormCreate();
 }
@@ -442,6 +442,25 @@ void TMainForm::SpeedButtonEqalizerOnOffClick() {
     const bool down = SpeedButtonEqalizerOnOff->isChecked();
     FAudio->SetEqualizerEnabled(down);
     SpeedButtonEqalizerOnOff->setIcon(ImageListIcon(13 + (down ? 1 : 0)));
+}
+
+int LevelColumnFromMeterValue(double value, double minimum, double maximum) {
+    // An empty range (or a value that is not a number) shows an empty column rather than
+    // an undefined conversion.
+    if (!(maximum > minimum))
+        return 0;
+    const double level = (value - minimum) * 16.0 / (maximum - minimum);
+    if (!(level > 0.0))
+        return 0;
+    return level > 8.0 ? 8 : int(std::nearbyint(level));
+}
+
+void TMainForm::VUMeter1ValueChange(int AChannel, double AValue, double AMin, double AMax) {
+    const int level = LevelColumnFromMeterValue(AValue, AMin, AMax);
+    if (AChannel == 0)
+        FScreen->SetVolumeLeft(level);
+    else if (AChannel == 1)
+        FScreen->SetVolumeRight(level);
 }
 
 void TMainForm::SpeedButtonEqalizerFormClick() {

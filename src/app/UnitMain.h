@@ -20,6 +20,10 @@ class TImageTrackBar;
 class TOrvalenScreen;
 class TSimpleTray;
 
+// A level column's height (0..8) for a meter value: 16 steps over the meter's range, rounded
+// to nearest with ties to even, so a column is full from 7.5/16 of the range on.
+int LevelColumnFromMeterValue(double value, double minimum, double maximum);
+
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
@@ -154,6 +158,8 @@ public:
     void TrackBarFMTuneChange();
     void TrackBarVolumeChange();
     void Timer1Timer();
+    // A level meter value: channel 0 sets the left column, channel 1 the right.
+    void VUMeter1ValueChange(int AChannel, double AValue, double AMin, double AMax);
     void ResumeFromSuspend();
     void ClosePowerOff();
     // The claimed tuner that carries all tuner traffic, or none.

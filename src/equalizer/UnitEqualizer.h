@@ -1,10 +1,97 @@
 #pragma once
 
-#include <QDialog>
+// The equalizer window: ten vertical sliders, one per band of the main window's equalizer, and
+// a list of presets. Every slider movement becomes the gain of its band; the "Custom" positions
+// and the chosen preset are kept in the settings file, read when the window is created and
+// written each time the user closes it. The window is made once and afterwards only shown and
+// hidden (modeless); closing it only hides it.
+//
+// GUI thread only: the band setters it calls defer the filter's redesign to its own thread.
 
-// Эквалайзер window; its contents arrive with its own feature.
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class TGraphicEqualizer;
+class TImageTrackBar;
+
+constexpr int EqualizerBandCount = 10;
+
+// The bands' centre frequencies in Hz, band 0..9.
+extern const std::array<std::uint16_t, EqualizerBandCount> EqualizerFrequencies;
+
+// Slider positions (−15..15) of the presets "Default" … "Voice", by ComboBoxEQ index 0..8;
+// index 9, "Custom", is the window's own custom positions.
+constexpr int EqualizerCustomIndex = 9;
+extern const std::array<std::array<std::int8_t, EqualizerBandCount>, EqualizerCustomIndex>
+    EqualizerPresets;
+
+// The gain of a slider position: −15 → 1.9, 0 → 1.0, 15 → 0.1 (a thumb above the middle
+// raises its band).
+double GainFromPosition(int position);
+
+// The caption under a slider: "600" below 1000 Hz, else whole kilohertz and " k" ("10 k").
+QString FrequencyCaption(int frequency);
+
+// A stored custom position is held as its low 8 bits taken as signed (300 → 44, 200 → −56).
+std::int8_t CustomPositionFromSetting(int value);
+
+// How the window reaches the settings file (section "main"). The program's settings file
+// lives with the application, which this library does not know; the application fills these
+// in. An unassigned reader gives the defaults and an unassigned writer stores nothing.
+// WriteInteger may throw (std::exception) when the file cannot be written.
+struct TEqualizerSettingsAccess {
+    std::function<int(const QString& key, int Default)> ReadInteger;
+    std::function<void(const QString& key, int value)> WriteInteger;
+};
+
 class TFormEqualizer : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormEqualizer(QWidget* owner = nullptr);
+    // Takes over the equalizer's first ten bands (adding bands while it has fewer): it sets
+    // their frequencies at once and their gains from the preset read from the settings.
+    TFormEqualizer(QWidget* owner, TGraphicEqualizer& equalizer, TEqualizerSettingsAccess settings);
+
+    QGroupBox* GroupBoxTracks = nullptr;
+    QComboBox* ComboBoxEQ = nullptr;
+    // Per band: its slider (Tag = band) and the frequency caption under it.
+    std::array<TImageTrackBar*, EqualizerBandCount> FTrackBars{};
+    std::array<QLabel*, EqualizerBandCount> FLabels{};
+    // The "Custom" row: the last hand-made setting, kept while presets are applied.
+    std::array<std::int8_t, EqualizerBandCount> FCustomPositions{};
+    // Slider changes count as the user's edits only while this is set.
+    bool FReady = false;
+
+    // A settings write that failed while the window was being closed: the window has hidden
+    // all the same and the keys after the failed one were not written. The text is the
+    // exception's. Unassigned, the exception itself is thrown on after the window has hidden
+    // (the application shows it in a message box).
+    std::function<void(const QString& message)> OnError;
+
+    // Applies the preset selected in ComboBoxEQ (the user's choice in the list).
+    void ComboBoxEQChange();
+    // A slider moved, or its track was pressed: the setting becomes "Custom".
+    void ImageTrackBarChange(TImageTrackBar* Sender);
+    // Writes the custom positions and the selected preset (−1 for none). May throw.
+    void FormCloseQuery();
+
+    // Every way the user closes the window ends here (the close box, Esc): the settings are
+    // written and the window hides, even when the writing fails.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void SetBandGain(int band);
+
+    TGraphicEqualizer& FEqualizer;
+    TEqualizerSettingsAccess FSettings;
+    bool FPlaced = false;
 };

@@ -1,5 +1,7 @@
 #include "controls/ImageTrackBar.h"
 
+#include "SendMouse.h"
+
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <gtest/gtest.h>
@@ -31,15 +33,6 @@ TEST(TrackBarConversions, RoundToNearestWithTiesToEven) {
     for (const auto& c : toPosition)
         EXPECT_EQ(TrackPositionFromOffset(c.offset, c.min, c.max, c.travel), c.position)
             << c.offset << " of " << c.travel;
-}
-
-void Mouse(TImageTrackBar& bar, QEvent::Type type, QPoint at) {
-    const Qt::MouseButtons buttons =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, QPointF(at), bar.mapToGlobal(QPointF(at)), button, buttons,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(&bar, &event);
 }
 
 // The two sliders of the main window and one of the equalizer window, with plain pictures of
@@ -100,8 +93,8 @@ TEST_F(TrackBarMouse, PressesJumpWithTheThumbsMiddleUnderThePointer) {
     };
     for (const auto& c : cases) {
         c.bar->SetPosition(c.bar == &volume ? 50 : 150); // the thumb is elsewhere
-        Mouse(*c.bar, QEvent::MouseButtonPress, {c.x, 0});
-        Mouse(*c.bar, QEvent::MouseButtonRelease, {c.x, 0});
+        SendMouse(*c.bar, QEvent::MouseButtonPress, {c.x, 0});
+        SendMouse(*c.bar, QEvent::MouseButtonRelease, {c.x, 0});
         EXPECT_EQ(c.bar->Position(), c.position) << c.x;
         EXPECT_EQ(c.bar->ThumbOffset(), c.offset) << c.x;
     }
@@ -110,19 +103,19 @@ TEST_F(TrackBarMouse, PressesJumpWithTheThumbsMiddleUnderThePointer) {
 TEST_F(TrackBarMouse, PressesAlwaysNotifyDragsOnlyOnChange) {
     tuning.SetPosition(100);
     Watch(tuning);
-    Mouse(tuning, QEvent::MouseButtonPress, {60, 0});
-    Mouse(tuning, QEvent::MouseButtonRelease, {60, 0});
-    Mouse(tuning, QEvent::MouseButtonPress, {60, 0});
+    SendMouse(tuning, QEvent::MouseButtonPress, {60, 0});
+    SendMouse(tuning, QEvent::MouseButtonRelease, {60, 0});
+    SendMouse(tuning, QEvent::MouseButtonPress, {60, 0});
     EXPECT_EQ(notified, (std::vector<int>{50, 50}));
     // The presses left the last notified value at 100, so the first drag step tells again.
-    Mouse(tuning, QEvent::MouseMove, {60, 10});
-    Mouse(tuning, QEvent::MouseMove, {60, 20});
-    Mouse(tuning, QEvent::MouseMove, {60, 30});
+    SendMouse(tuning, QEvent::MouseMove, {60, 10});
+    SendMouse(tuning, QEvent::MouseMove, {60, 20});
+    SendMouse(tuning, QEvent::MouseMove, {60, 30});
     EXPECT_EQ(notified, (std::vector<int>{50, 50, 50}));
     // Dragging on after leaving the control: 300 is past the end.
-    Mouse(tuning, QEvent::MouseMove, {300, 30});
-    Mouse(tuning, QEvent::MouseButtonRelease, {300, 30});
-    Mouse(tuning, QEvent::MouseMove, {10, 10}); // not pressed: no drag
+    SendMouse(tuning, QEvent::MouseMove, {300, 30});
+    SendMouse(tuning, QEvent::MouseButtonRelease, {300, 30});
+    SendMouse(tuning, QEvent::MouseMove, {10, 10}); // not pressed: no drag
     EXPECT_EQ(notified, (std::vector<int>{50, 50, 50, 200}));
     EXPECT_EQ(tuning.Position(), 200);
 }
@@ -130,19 +123,19 @@ TEST_F(TrackBarMouse, PressesAlwaysNotifyDragsOnlyOnChange) {
 TEST_F(TrackBarMouse, PressOnTheThumbNeitherMovesNorNotifies) {
     volume.SetPosition(48); // thumb at x 55..64
     Watch(volume);
-    Mouse(volume, QEvent::MouseButtonPress, {57, 11});
+    SendMouse(volume, QEvent::MouseButtonPress, {57, 11});
     EXPECT_EQ(volume.Position(), 48);
     EXPECT_TRUE(notified.empty());
-    Mouse(volume, QEvent::MouseMove, {60, 11}); // offset 55: still 48, nothing to tell
-    Mouse(volume, QEvent::MouseMove, {80, 11}); // offset 75: 65
-    Mouse(volume, QEvent::MouseButtonRelease, {80, 11});
+    SendMouse(volume, QEvent::MouseMove, {60, 11}); // offset 55: still 48, nothing to tell
+    SendMouse(volume, QEvent::MouseMove, {80, 11}); // offset 75: 65
+    SendMouse(volume, QEvent::MouseButtonRelease, {80, 11});
     EXPECT_EQ(notified, (std::vector<int>{65}));
 }
 
 TEST_F(TrackBarMouse, ThumbEdgeIsNotInside) {
     volume.SetPosition(48); // thumb rectangle x 55..64, y 0..21
     Watch(volume);
-    Mouse(volume, QEvent::MouseButtonPress, {55, 11});
+    SendMouse(volume, QEvent::MouseButtonPress, {55, 11});
     EXPECT_EQ(notified.size(), 1u) << "a press on the thumb's edge jumps";
 }
 
@@ -150,8 +143,8 @@ TEST_F(TrackBarMouse, DisabledBarIgnoresTheMouse) {
     volume.SetPosition(10);
     Watch(volume);
     volume.setEnabled(false);
-    Mouse(volume, QEvent::MouseButtonPress, {100, 5});
-    Mouse(volume, QEvent::MouseMove, {110, 5});
+    SendMouse(volume, QEvent::MouseButtonPress, {100, 5});
+    SendMouse(volume, QEvent::MouseMove, {110, 5});
     EXPECT_EQ(volume.Position(), 10);
     EXPECT_TRUE(notified.empty());
 }
@@ -162,8 +155,8 @@ TEST_F(TrackBarMouse, VerticalBarHasMinAtTheTopAndKeepsItsPositionWhenPainted) {
     EXPECT_EQ(equalizer.ThumbOffset(), 65);
     const struct { int y, position; } cases[] = {{5, -15}, {0, -15}, {139, 15}, {70, 0}, {40, -7}};
     for (const auto& c : cases) {
-        Mouse(equalizer, QEvent::MouseButtonPress, {1, c.y});
-        Mouse(equalizer, QEvent::MouseButtonRelease, {1, c.y});
+        SendMouse(equalizer, QEvent::MouseButtonPress, {1, c.y});
+        SendMouse(equalizer, QEvent::MouseButtonRelease, {1, c.y});
         equalizer.Paint();
         EXPECT_EQ(equalizer.Position(), c.position) << c.y;
     }
