@@ -9,7 +9,7 @@ ORVALEN_RUN_PACKAGES=(
 )
 ORVALEN_TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils trayer imagemagick
+    xvfb xauth xdotool x11-utils trayer openbox imagemagick
     umockdev libumockdev-dev clang-format clang libclang-rt-14-dev sox flac
 )
 

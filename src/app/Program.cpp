@@ -4,10 +4,12 @@
 #include "Application.h"
 #include "Forms.h"
 #include "IniFile.h"
+#include "OptionsHost.h"
 #include "UnitMain.h"
 #include "equalizer/UnitEqualizer.h"
 #include "platform/system/SignalWatcher.h"
 #include "stations/UnitStation.h"
+#include "windows/AppInstances.h"
 #include "windows/OptionsUnit.h"
 #include "windows/UnitAbout.h"
 #include "windows/UnitLogs.h"
@@ -75,16 +77,24 @@ TFormEqualizer* CreateEqualizerWindow(TMainForm& mainForm) {
 int RunProgram(const TCommandLine& commandLine) {
     QApplication::setApplicationName(QStringLiteral("Orvalen"));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start of this executable hands over to the running instance before anything
+    // of the start-up runs: it shows no window and touches neither the settings nor the device.
+    TAppInstances instances;
+    instances.Register();
+    if (instances.Check(QCoreApplication::arguments().mid(1)))
+        return 0;
     SetupApplicationFonts();
 
     auto* mainForm = new TMainForm(commandLine);
     MainForm = mainForm;
-    OptionsForm = new TOptionsForm(mainForm);
+    OptionsForm = CreateOptionsForm(*mainForm);
     FormStation = new TFormStation(mainForm);
     if (!FormLogs)
         FormLogs = new TFormLogs(mainForm);
     FormAbout = new TFormAbout(mainForm);
     FormEqualizer = CreateEqualizerWindow(*mainForm);
+    instances.OnActivateRequest = [mainForm] { mainForm->BringForward(); };
 
     // Logoff, shutdown and termination requests run the close sequence and always end the
     // program: a file that cannot be written then stays as it was.
@@ -103,6 +113,7 @@ int RunProgram(const TCommandLine& commandLine) {
 
     mainForm->show();
     const int code = QApplication::exec();
+    instances.OnActivateRequest = nullptr;
     delete mainForm; // owns the other windows
     MainForm = nullptr;
     OptionsForm = nullptr;
@@ -110,5 +121,7 @@ int RunProgram(const TCommandLine& commandLine) {
     FormLogs = nullptr;
     FormAbout = nullptr;
     FormEqualizer = nullptr;
+    // The close sequence has run: a new start may now become the first instance.
+    instances.Unregister();
     return code;
 }

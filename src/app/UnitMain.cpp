@@ -4,6 +4,7 @@
 #include "ConfigPaths.h"
 #include "Forms.h"
 #include "IniFile.h"
+#include "WindowSnap.h"
 #include "WorkArea.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
@@ -171,11 +172,7 @@ void TMainForm::CreateControls() {
     QAction* restore = PopupMenuTray->addAction(QStringLiteral("Развернуть"));
     PopupMenuTray->addSeparator();
     QAction* quit = PopupMenuTray->addAction(ImageListIcon(12), QStringLiteral("Выход"));
-    connect(restore, &QAction::triggered, this, [this] {
-        showNormal();
-        raise();
-        activateWindow();
-    });
+    connect(restore, &QAction::triggered, this, &TMainForm::N6Click);
     connect(quit, &QAction::triggered, this, &TMainForm::N8Click);
 
     connect(SpeedButtonConnected, &QToolButton::clicked, this, &TMainForm::SpeedButtonPowerClick);
@@ -295,9 +292,8 @@ void TMainForm::ReadStartSettings() {
     // 11.
     FStarted = true;
     // 12.
-    FAudio->SetCaptureFormat(
-        AudioBitsFromIndex(ini.ReadInteger(s, QStringLiteral("audiobits"), 1)),
-        SampleRateFromIndex(ini.ReadInteger(s, QStringLiteral("audiosamplerate"), 5)));
+    SetCaptureFormat(AudioBitsFromIndex(ini.ReadInteger(s, QStringLiteral("audiobits"), 1)),
+                     SampleRateFromIndex(ini.ReadInteger(s, QStringLiteral("audiosamplerate"), 5)));
     // 13. The file is closed with ini.
 }
 
@@ -409,6 +405,12 @@ void TMainForm::UpdateAudioChain() {
     SpeedButtonEqalizerForm->setEnabled(FDigitalAudio);
 }
 
+void TMainForm::SetCaptureFormat(int Bits, int SampleRate) {
+    FCaptureBits = Bits;
+    FCaptureSampleRate = SampleRate;
+    FAudio->SetCaptureFormat(Bits, SampleRate);
+}
+
 void TMainForm::SetDigitalAudio(bool Value) {
     FDigitalAudio = Value;
     UpdateAudioChain();
@@ -469,8 +471,12 @@ void TMainForm::SpeedButtonEqalizerFormClick() {
 }
 
 void TMainForm::SpeedButton1Click() {
-    if (OptionsForm)
-        OptionsForm->exec();
+    // Modeless: the main window stays usable while the dialog is open.
+    if (OptionsForm) {
+        OptionsForm->show();
+        OptionsForm->raise();
+        OptionsForm->activateWindow();
+    }
 }
 
 void TMainForm::SpeedButton2Click() {
@@ -606,14 +612,79 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 bool TMainForm::event(QEvent* event) {
     if (event->type() == WM_SHOWHIDEMAIN) {
-        if (isVisible()) {
-            hide();
-        } else {
-            showNormal();
-            raise();
-            activateWindow();
-        }
+        if (isVisible())
+            HideToTray();
+        else
+            ShowFromTray();
         return true;
     }
     return QWidget::event(event);
+}
+
+void TMainForm::HideToTray() {
+    FEqualizerWasVisible = FormEqualizer && FormEqualizer->isVisible();
+    if (FormEqualizer)
+        FormEqualizer->hide();
+    hide();
+}
+
+void TMainForm::ShowFromTray() {
+    showNormal();
+    if (FormEqualizer)
+        FormEqualizer->setVisible(FEqualizerWasVisible);
+    // The main window in front of the equalizer window.
+    raise();
+    activateWindow();
+}
+
+void TMainForm::N6Click() {
+    if (!isVisible()) {
+        QCoreApplication::postEvent(this, new QEvent(WM_SHOWHIDEMAIN));
+        return;
+    }
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::BringForward() {
+    if (!isVisible())
+        return;
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    // Without a tray host showing the icon a hidden window could not be reached again:
+    // then the window minimises as usual.
+    if (!FTray || !FTray->IconShown())
+        return;
+    // Out of the window system's minimise first, then into the tray: the window is not left
+    // minimised, so it comes back from the tray as it was.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!isMinimized())
+                return;
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            HideToTray();
+        },
+        Qt::QueuedConnection);
+}
+
+void TMainForm::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!ScreenSnap || !isVisible() || !screen())
+        return;
+    const QRect frame = frameGeometry();
+    const QPoint snapped =
+        SnapToWorkArea(frame.topLeft(), frame.size(), screen()->availableGeometry(), SnapBuffer);
+    if (snapped != frame.topLeft())
+        move(snapped);
 }

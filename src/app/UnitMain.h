@@ -94,6 +94,10 @@ public:
     QMenu* PopupMenuTray = nullptr;
 
     TAudioChain& Audio() { return *FAudio; }
+    // The capture format last given to the sound chain (AudioIn1.AudioFormat).
+    int CaptureBits() const { return FCaptureBits; }
+    int CaptureSampleRate() const { return FCaptureSampleRate; }
+    void SetCaptureFormat(int Bits, int SampleRate);
 
     // State-setting operations.
     void SetPowerOn(bool Value);
@@ -117,7 +121,15 @@ public:
     void FillOutDevices();
     void SetInDevice(const QString& Name);
     void SetOutDevice(const QString& Name);
+    void N6Click();
     void N8Click();
+    // The window to the tray and back (WM_SHOWHIDEMAIN), remembering whether the equalizer
+    // window was open.
+    void HideToTray();
+    void ShowFromTray();
+    // Another start of the program asks this one to come forward: a minimised window is
+    // restored and raised; a window hidden in the tray stays there.
+    void BringForward();
 
     // The close sequence's first half: false keeps the window open (a write failed and was
     // shown to the user).
@@ -232,6 +244,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void CreateControls();
@@ -246,6 +260,8 @@ private:
     void ShowCloseError(const QString& text);
 
     std::unique_ptr<TAudioChain> FAudio;
+    int FCaptureBits = 16;
+    int FCaptureSampleRate = 44100;
     TAudioCounters FLoggedCounters;
     bool FClosed = false;
     // The last close the user asked for was refused: the next one closes without the files

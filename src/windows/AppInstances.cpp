@@ -1,0 +1,155 @@
+#include "AppInstances.h"
+
+#include <QAbstractEventDispatcher>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// An instance that does not take a message within this time is busy or hung; a start never
+// waits longer for it.
+constexpr std::chrono::milliseconds SendTimeout{200};
+constexpr std::chrono::milliseconds QueryTimeout{300};
+
+constexpr std::int32_t CommandLineTag = 1;
+
+} // namespace
+
+TAppInstancesSetup TAppInstancesSetup::ThisProcess() {
+    TAppInstancesSetup setup;
+    setup.Identity = CurrentInstanceIdentity();
+    setup.Pid = std::uint32_t(getpid());
+    setup.IsRunning = [executable = setup.Identity.ExecutablePath](std::uint32_t pid) {
+        return IsRunningInstance(pid, executable);
+    };
+    setup.SocketFolder = InstanceSocketFolder(setup.Identity.Uid, std::getenv("XDG_RUNTIME_DIR"));
+    return setup;
+}
+
+TAppInstances::TAppInstances(QObject* parent)
+    : TAppInstances(TAppInstancesSetup::ThisProcess(), parent) {}
+
+TAppInstances::TAppInstances(TAppInstancesSetup setup, QObject* parent)
+    : QObject(parent), FSetup(std::move(setup)), FNames(MakeInstanceNames(FSetup.Identity)),
+      FRegistry(FNames, FSetup.Pid, FSetup.IsRunning, FSetup.LockTimeout) {
+    // The sockets of instances that died without unregistering go with their entries.
+    FRegistry.OnDropped = [this](std::uint32_t pid) {
+        if (pid != FSetup.Pid && !FSetup.SocketFolder.empty())
+            unlink(SocketPath(pid).c_str());
+    };
+}
+
+TAppInstances::~TAppInstances() {
+    Unregister();
+}
+
+std::string TAppInstances::SocketPath(std::uint32_t pid) const {
+    return FSetup.SocketFolder + "/" + InstanceSocketName(FNames, pid, FSetup.SocketFolder);
+}
+
+std::vector<std::string> TAppInstances::SocketPaths(const std::vector<std::uint32_t>& pids) const {
+    std::vector<std::string> paths;
+    for (std::uint32_t pid : pids)
+        if (pid != FSetup.Pid && !FSetup.SocketFolder.empty())
+            paths.push_back(SocketPath(pid));
+    return paths;
+}
+
+void TAppInstances::Send(const std::vector<std::uint32_t>& pids,
+                         const TInstanceMessage& message) const {
+    for (const std::string& path : SocketPaths(pids))
+        SendInstanceMessage(path, message, SendTimeout);
+}
+
+void TAppInstances::Register() {
+    if (FRegisterCalled)
+        return;
+    FRegisterCalled = true;
+    // The socket first: whoever finds this instance in the registry can reach it at once.
+    // Without an event loop in this thread (a start that is about to end) it is not read.
+    if (!FSetup.SocketFolder.empty() && FSocket.Open(SocketPath(FSetup.Pid)) &&
+        QAbstractEventDispatcher::instance()) {
+        FNotifier = new QSocketNotifier(FSocket.Fd(), QSocketNotifier::Read, this);
+        connect(FNotifier, &QSocketNotifier::activated, this, [this] { ReceiveAll(); });
+    }
+    const bool within = FRegistry.Register();
+    FRegistered = true;
+    if (within)
+        Send(FRegistry.Instances(),
+             {TInstanceMessageKind::Created, std::int32_t(FSetup.Pid), std::string()});
+}
+
+bool TAppInstances::Check(const QStringList& arguments) {
+    if (!FRegistered)
+        return false;
+    const std::vector<std::uint32_t> instances = FRegistry.Instances();
+    const auto own = std::find(instances.begin(), instances.end(), FSetup.Pid);
+    if (own == instances.end() || own == instances.begin())
+        return false;
+    const std::vector<std::optional<bool>> answers =
+        QueryInstancesActive(SocketPaths(instances), FSetup.Pid, QueryTimeout);
+    if (std::any_of(answers.begin(), answers.end(),
+                    [](const std::optional<bool>& active) { return active == false; }))
+        return false;
+    Send({instances.front()}, {TInstanceMessageKind::BringForward, 0, std::string()});
+    const QByteArray text = arguments.join(QStringLiteral("\r\n")).toUtf8();
+    Send(instances, {TInstanceMessageKind::CopyData, CommandLineTag, text.toStdString()});
+    Unregister();
+    return true;
+}
+
+void TAppInstances::Unregister() {
+    if (!FRegistered)
+        return;
+    FRegistered = false;
+    if (FNotifier) {
+        // Possibly called from one of its own handlers: the notifier goes once they return.
+        FNotifier->setEnabled(false);
+        FNotifier->deleteLater();
+        FNotifier = nullptr;
+    }
+    FSocket.Close();
+    Send(FRegistry.Unregister(),
+         {TInstanceMessageKind::Destroyed, std::int32_t(FSetup.Pid), std::string()});
+}
+
+void TAppInstances::ReceiveAll() {
+    while (auto received = FSocket.Receive()) {
+        const TInstanceMessage& message = received->Message;
+        switch (message.Kind) {
+        case TInstanceMessageKind::Created:
+            if (std::uint32_t(message.Value) != FSetup.Pid && OnInstanceCreated)
+                OnInstanceCreated(std::uint32_t(message.Value));
+            break;
+        case TInstanceMessageKind::Destroyed:
+            if (OnInstanceDestroyed)
+                OnInstanceDestroyed(std::uint32_t(message.Value));
+            break;
+        case TInstanceMessageKind::UserNotify:
+            if (OnUserNotify)
+                OnUserNotify(message.Value);
+            break;
+        case TInstanceMessageKind::QueryActive:
+            FSocket.Reply(received->ReplyAddress,
+                          {TInstanceMessageKind::ActiveState, FActive ? 1 : 0, std::string()});
+            break;
+        case TInstanceMessageKind::ActiveState:
+            FActive = message.Value != 0;
+            break;
+        case TInstanceMessageKind::CopyData:
+            if (message.Value == CommandLineTag && OnCommandLine)
+                OnCommandLine(
+                    QString::fromUtf8(message.Data.data(), qsizetype(message.Data.size())));
+            break;
+        case TInstanceMessageKind::BringForward:
+            if (OnActivateRequest)
+                OnActivateRequest();
+            break;
+        }
+        // A handler may have unregistered (the close sequence): the socket is gone then.
+        if (!FRegistered)
+            return;
+    }
+}

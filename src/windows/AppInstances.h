@@ -1,0 +1,72 @@
+#pragma once
+
+// Only one instance per executable (and per user and display): the first start registers and
+// runs; a later start asks the first one to come forward, hands it its command line and ends.
+// Everything here runs on the GUI thread; the registry shared with the other processes is
+// guarded by its own named lock (platform/system/InstanceRegistry.h).
+
+#include "platform/system/InstanceRegistry.h"
+
+#include <QObject>
+#include <QStringList>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+
+// Who this instance is to the registry; ThisProcess() for the running program.
+struct TAppInstancesSetup {
+    TInstanceIdentity Identity;
+    std::uint32_t Pid = 0;
+    std::function<bool(std::uint32_t)> IsRunning; // whether a registered ID is still an instance
+    std::string SocketFolder;                     // "" : no notifications
+    std::chrono::milliseconds LockTimeout{1000};
+
+    static TAppInstancesSetup ThisProcess();
+};
+
+class TAppInstances : public QObject {
+public:
+    explicit TAppInstances(QObject* parent = nullptr);
+    explicit TAppInstances(TAppInstancesSetup setup, QObject* parent = nullptr);
+    ~TAppInstances() override; // unregisters
+
+    // Adds this instance to the registry and opens its socket; tells the others when all the
+    // registry's limits held. Once per object.
+    void Register();
+    // Whether this instance must end: another instance registered first. It is then asked to
+    // come forward, gets `arguments` joined by CR LF, and this instance is unregistered.
+    bool Check(const QStringList& arguments);
+    // Removes this instance from the registry and tells the others; again does nothing.
+    void Unregister();
+
+    bool Active() const { return FActive; }
+    void SetActive(bool value) { FActive = value; }
+    bool Registered() const { return FRegistered; }
+
+    // Another start asked this instance to come forward.
+    std::function<void()> OnActivateRequest;
+    // Another start's command line, its arguments joined by CR LF.
+    std::function<void(const QString&)> OnCommandLine;
+    std::function<void(std::uint32_t pid)> OnInstanceCreated;
+    std::function<void(std::uint32_t pid)> OnInstanceDestroyed;
+    std::function<void(std::int32_t value)> OnUserNotify;
+
+private:
+    std::string SocketPath(std::uint32_t pid) const;
+    std::vector<std::string> SocketPaths(const std::vector<std::uint32_t>& pids) const;
+    void Send(const std::vector<std::uint32_t>& pids, const TInstanceMessage& message) const;
+    void ReceiveAll();
+
+    TAppInstancesSetup FSetup;
+    TInstanceNames FNames;
+    TInstanceRegistry FRegistry;
+    TInstanceSocket FSocket;
+    QSocketNotifier* FNotifier = nullptr;
+    bool FActive = true;
+    bool FRegistered = false;
+    bool FRegisterCalled = false;
+};
