@@ -30,9 +30,11 @@ public:
 
     virtual QStringList InDeviceNames() const = 0;
     virtual QStringList OutDeviceNames() const = 0;
-    virtual void SetInDeviceName(const QString& name) = 0;        // AudioIn1.Device.DeviceName
-    virtual void SetOutDeviceName(const QString& name) = 0;       // AudioOut1.Device.DeviceName
-    virtual void SetCaptureFormat(int bits, int sampleRate) = 0;  // AudioIn1.AudioFormat
+    virtual void SetInDeviceName(const QString& name) = 0;       // AudioIn1.Device.DeviceName
+    virtual void SetOutDeviceName(const QString& name) = 0;      // AudioOut1.Device.DeviceName
+    virtual void SetCaptureFormat(int bits, int sampleRate) = 0; // AudioIn1.AudioFormat
+    virtual int CaptureBits() const = 0;
+    virtual int CaptureSampleRate() const = 0;
     virtual void SetInEnabled(bool enabled) = 0;                  // AudioIn1.Enabled
     virtual void SetOutEnabled(bool enabled) = 0;                 // AudioOut1.Enabled
     virtual void SetAmplifierCoefficient(double coefficient) = 0; // Amplifier1.Coefficient
@@ -59,6 +61,8 @@ public:
         FBits = bits;
         FSampleRate = sampleRate;
     }
+    int CaptureBits() const override { return FBits; }
+    int CaptureSampleRate() const override { return FSampleRate; }
     void SetInEnabled(bool enabled) override { FInEnabled = enabled; }
     void SetOutEnabled(bool enabled) override { FOutEnabled = enabled; }
     void SetAmplifierCoefficient(double coefficient) override { FCoefficient = coefficient; }

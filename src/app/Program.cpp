@@ -56,13 +56,15 @@ private:
     bool FDone = false;
 };
 
-// The equalizer window keeps its keys in the main window's settings file.
+// The equalizer window keeps its keys in the main window's settings file, which is read once
+// for all of them when the window is made.
 TFormEqualizer* CreateEqualizerWindow(TMainForm& mainForm) {
     const QString path = mainForm.FSettingsPath;
     const QString section = QStringLiteral("main");
+    const TIniFile stored(path);
     TEqualizerSettingsAccess access;
-    access.ReadInteger = [path, section](const QString& key, int Default) {
-        return TIniFile(path).ReadInteger(section, key, Default);
+    access.ReadInteger = [&stored, section](const QString& key, int Default) {
+        return stored.ReadInteger(section, key, Default);
     };
     access.WriteInteger = [path, section](const QString& key, int value) {
         TIniFile(path).WriteInteger(section, key, value);

@@ -79,6 +79,14 @@ void TStreamAudioChain::SetCaptureFormat(int bits, int sampleRate) {
     FAudioIn->AudioFormat().SetSampleRate(std::uint32_t(sampleRate));
 }
 
+int TStreamAudioChain::CaptureBits() const {
+    return int(FAudioIn->AudioFormat().Bits());
+}
+
+int TStreamAudioChain::CaptureSampleRate() const {
+    return int(FAudioIn->AudioFormat().SampleRate());
+}
+
 void TStreamAudioChain::SetInEnabled(bool enabled) {
     FAudioIn->SetEnabled(enabled);
 }

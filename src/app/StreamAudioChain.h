@@ -27,6 +27,8 @@ public:
     void SetInDeviceName(const QString& name) override;
     void SetOutDeviceName(const QString& name) override;
     void SetCaptureFormat(int bits, int sampleRate) override;
+    int CaptureBits() const override;
+    int CaptureSampleRate() const override;
     void SetInEnabled(bool enabled) override;
     void SetOutEnabled(bool enabled) override;
     void SetAmplifierCoefficient(double coefficient) override;

@@ -405,12 +405,6 @@ void TMainForm::UpdateAudioChain() {
     SpeedButtonEqalizerForm->setEnabled(FDigitalAudio);
 }
 
-void TMainForm::SetCaptureFormat(int Bits, int SampleRate) {
-    FCaptureBits = Bits;
-    FCaptureSampleRate = SampleRate;
-    FAudio->SetCaptureFormat(Bits, SampleRate);
-}
-
 void TMainForm::SetDigitalAudio(bool Value) {
     FDigitalAudio = Value;
     UpdateAudioChain();
@@ -638,14 +632,10 @@ void TMainForm::ShowFromTray() {
 }
 
 void TMainForm::N6Click() {
-    if (!isVisible()) {
+    if (isVisible())
+        BringForward();
+    else
         QCoreApplication::postEvent(this, new QEvent(WM_SHOWHIDEMAIN));
-        return;
-    }
-    if (isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
 }
 
 void TMainForm::BringForward() {
@@ -666,7 +656,8 @@ void TMainForm::changeEvent(QEvent* event) {
     if (!FTray || !FTray->IconShown())
         return;
     // Out of the window system's minimise first, then into the tray: the window is not left
-    // minimised, so it comes back from the tray as it was.
+    // minimised, so it comes back from the tray as it was. (Hiding it while still minimised
+    // leaves a window that the window system will not show again.)
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -95,9 +95,9 @@ public:
 
     TAudioChain& Audio() { return *FAudio; }
     // The capture format last given to the sound chain (AudioIn1.AudioFormat).
-    int CaptureBits() const { return FCaptureBits; }
-    int CaptureSampleRate() const { return FCaptureSampleRate; }
-    void SetCaptureFormat(int Bits, int SampleRate);
+    int CaptureBits() const { return FAudio->CaptureBits(); }
+    int CaptureSampleRate() const { return FAudio->CaptureSampleRate(); }
+    void SetCaptureFormat(int Bits, int SampleRate) { FAudio->SetCaptureFormat(Bits, SampleRate); }
 
     // State-setting operations.
     void SetPowerOn(bool Value);
@@ -260,8 +260,6 @@ private:
     void ShowCloseError(const QString& text);
 
     std::unique_ptr<TAudioChain> FAudio;
-    int FCaptureBits = 16;
-    int FCaptureSampleRate = 44100;
     TAudioCounters FLoggedCounters;
     bool FClosed = false;
     // The last close the user asked for was refused: the next one closes without the files

@@ -4,6 +4,7 @@
 #include "audio/SetHelpers.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::uint16_t ContainerBitsFor(unsigned validBits) {
     return std::uint16_t((validBits + 7) / 8 * 8);
@@ -41,7 +42,9 @@ TWaveFormatExtensible MakeWaveFormat(unsigned channels, unsigned bits, std::uint
 double FullScale(const TWaveFormatExtensible& format) {
     if (format.wBitsPerSample == 0)
         return 0.0;
-    return double((std::uint64_t(1) << (format.wBitsPerSample - 1)) - 1);
+    // In floating point, so that no container size (the field is 16 bits wide) shifts past
+    // an integer's width.
+    return std::ldexp(1.0, int(format.wBitsPerSample) - 1) - 1.0;
 }
 
 TAudioFormatBasic::TAudioFormatBasic(IComponentLock* lock) : FLock(lock) {

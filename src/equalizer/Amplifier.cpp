@@ -1,17 +1,14 @@
 #include "equalizer/Amplifier.h"
 
+#include "audio/SampleBytes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
-// Adding and removing 1.5 * 2^52 leaves a double rounded to an integer in the current rounding
-// mode (to nearest, ties to even) without a library call, for any |value| below 2^51; clamped
-// sample values are far below that.
 template <typename T> T RoundClamped(double value, double low, double high) {
-    constexpr double magic = 6755399441055744.0;
-    const double rounded = (std::clamp(value, low, high) + magic) - magic;
-    return T(rounded);
+    return T(RoundToEven(std::clamp(value, low, high)));
 }
 
 template <typename T>
@@ -42,17 +39,9 @@ void ScaleSamples(const std::uint8_t* source, std::uint8_t* target, std::size_t 
         break;
     case 24:
         for (std::size_t i = 0; i < samples; ++i) {
-            const std::uint8_t* in = source + i * 3;
-            std::int32_t value = std::int32_t(std::uint32_t(in[0]) | std::uint32_t(in[1]) << 8 |
-                                              std::uint32_t(in[2]) << 16);
-            if (value & 0x800000)
-                value -= 0x1000000;
-            const std::int32_t scaled =
-                RoundClamped<std::int32_t>(x * double(value), -8388608.0, 8388607.0);
-            std::uint8_t* out = target + i * 3;
-            out[0] = std::uint8_t(scaled);
-            out[1] = std::uint8_t(scaled >> 8);
-            out[2] = std::uint8_t(scaled >> 16);
+            const double value = double(LoadInt24(source + i * 3));
+            StoreInt24(target + i * 3,
+                       RoundClamped<std::int32_t>(x * value, -8388608.0, 8388607.0));
         }
         break;
     case 32:

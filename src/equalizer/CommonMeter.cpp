@@ -1,15 +1,10 @@
 #include "equalizer/CommonMeter.h"
 
+#include "audio/AudioFormat.h"
 #include "audio/SetHelpers.h"
 
 #include <algorithm>
 #include <cmath>
-
-double MeterFullScale(unsigned containerBits) {
-    if (containerBits == 0)
-        return 0.0;
-    return std::ldexp(1.0, int(containerBits) - 1) - 1.0;
-}
 
 // ---- TRealQueue ----
 
@@ -118,7 +113,7 @@ bool TCommonMeter::InputOperation(const TOperationPtr& operation) {
 
 void TCommonMeter::Start(const TStartWaveOperation& start) {
     FFormat = start.Format();
-    FFullScale = MeterFullScale(FFormat.wBitsPerSample);
+    FFullScale = ::FullScale(FFormat);
     for (const auto& queue : FResults)
         queue->Clear();
     UpdateMeteredChannels();

@@ -37,9 +37,6 @@ enum class TSynchronizeType { stNone, stSingleBuffer, stQueue };
 using TMeterValueChangeEvent = std::function<void(TAudioComponent* sender, int AChannel,
                                                   double AValue, double AMin, double AMax)>;
 
-// 2^(container bits - 1) - 1: the largest sample value of a container (0 for no container).
-double MeterFullScale(unsigned containerBits);
-
 // Values of one channel waiting for the GUI thread.
 class TRealQueue {
 public:

@@ -1,6 +1,9 @@
 #include "equalizer/EqualizerSamples.h"
 
+#include "audio/SampleBytes.h"
+
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -12,9 +15,7 @@ template <unsigned Bytes> std::int32_t Load(const std::uint8_t* p) {
         std::memcpy(&value, p, sizeof value);
         return value;
     } else if constexpr (Bytes == 3) {
-        const std::uint32_t raw =
-            std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16;
-        return std::int32_t(raw ^ 0x800000u) - 0x800000;
+        return LoadInt24(p);
     } else {
         std::int32_t value;
         std::memcpy(&value, p, sizeof value);
@@ -29,19 +30,10 @@ template <unsigned Bytes> void Store(std::uint8_t* p, std::int32_t value) {
         const std::int16_t narrow = std::int16_t(value);
         std::memcpy(p, &narrow, sizeof narrow);
     } else if constexpr (Bytes == 3) {
-        p[0] = std::uint8_t(value);
-        p[1] = std::uint8_t(value >> 8);
-        p[2] = std::uint8_t(value >> 16);
+        StoreInt24(p, value);
     } else {
         std::memcpy(p, &value, sizeof value);
     }
-}
-
-// Adding and removing 1.5 * 2^52 rounds a double of magnitude below 2^51 to an integer in the
-// default rounding mode: to nearest, ties to even.
-inline double RoundToEven(double value) {
-    constexpr double magic = 6755399441055744.0;
-    return (value + magic) - magic;
 }
 
 template <unsigned Bytes>
@@ -63,6 +55,23 @@ void WriteAs(const TSampleLayout& layout, const double* source, std::uint8_t* ta
     }
 }
 
+// Calls action with the container's byte count as a compile-time constant; any other count
+// does nothing.
+template <typename Action> void ForContainer(unsigned bytes, Action&& action) {
+    switch (bytes) {
+    case 1:
+        return action(std::integral_constant<unsigned, 1>{});
+    case 2:
+        return action(std::integral_constant<unsigned, 2>{});
+    case 3:
+        return action(std::integral_constant<unsigned, 3>{});
+    case 4:
+        return action(std::integral_constant<unsigned, 4>{});
+    default:
+        return;
+    }
+}
+
 } // namespace
 
 TSampleLayout SampleLayoutFor(unsigned containerBits) {
@@ -79,32 +88,14 @@ TSampleLayout SampleLayoutFor(unsigned containerBits) {
 
 void ReadSamples(const TSampleLayout& layout, const std::uint8_t* source, std::size_t step,
                  double* target, std::size_t n) {
-    switch (layout.Bytes) {
-    case 1:
-        return ReadAs<1>(layout, source, step, target, n);
-    case 2:
-        return ReadAs<2>(layout, source, step, target, n);
-    case 3:
-        return ReadAs<3>(layout, source, step, target, n);
-    case 4:
-        return ReadAs<4>(layout, source, step, target, n);
-    default:
-        return;
-    }
+    ForContainer(layout.Bytes, [&](auto bytes) {
+        ReadAs<decltype(bytes)::value>(layout, source, step, target, n);
+    });
 }
 
 void WriteSamples(const TSampleLayout& layout, const double* source, std::uint8_t* target,
                   std::size_t step, std::size_t n) {
-    switch (layout.Bytes) {
-    case 1:
-        return WriteAs<1>(layout, source, target, step, n);
-    case 2:
-        return WriteAs<2>(layout, source, target, step, n);
-    case 3:
-        return WriteAs<3>(layout, source, target, step, n);
-    case 4:
-        return WriteAs<4>(layout, source, target, step, n);
-    default:
-        return;
-    }
+    ForContainer(layout.Bytes, [&](auto bytes) {
+        WriteAs<decltype(bytes)::value>(layout, source, target, step, n);
+    });
 }

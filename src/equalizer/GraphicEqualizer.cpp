@@ -3,7 +3,6 @@
 #include "equalizer/EqualizerSamples.h"
 #include "equalizer/FirBlock.h"
 
-#include <algorithm>
 #include <cstring>
 #include <utility>
 

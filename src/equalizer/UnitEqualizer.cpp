@@ -126,6 +126,8 @@ void TFormEqualizer::FormCreate() {
     for (int k = 0; k < EqualizerBandCount; ++k)
         FCustomPositions[std::size_t(k)] = CustomPositionFromSetting(read(CustomKey(k), 0));
     const int type = read(kTypeKey, 0);
+    // Read once, at creation: the reader need not outlive it.
+    FSettings.ReadInteger = nullptr;
     ComboBoxEQ->setCurrentIndex(type >= 0 && type < ComboBoxEQ->count() ? type : -1);
     ComboBoxEQChange();
     FReady = true;

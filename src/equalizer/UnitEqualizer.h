@@ -44,7 +44,9 @@ std::int8_t CustomPositionFromSetting(int value);
 // How the window reaches the settings file (section "main"). The program's settings file
 // lives with the application, which this library does not know; the application fills these
 // in. An unassigned reader gives the defaults and an unassigned writer stores nothing.
-// WriteInteger may throw (std::exception) when the file cannot be written.
+// ReadInteger is called only while the window is being made and is not kept afterwards, so
+// it may read from a file opened just for that; WriteInteger may throw (std::exception) when
+// the file cannot be written.
 struct TEqualizerSettingsAccess {
     std::function<int(const QString& key, int Default)> ReadInteger;
     std::function<void(const QString& key, int value)> WriteInteger;

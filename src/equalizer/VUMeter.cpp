@@ -1,5 +1,7 @@
 #include "equalizer/VUMeter.h"
 
+#include "audio/SampleBytes.h"
+
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -33,11 +35,7 @@ void ConvertMeterSamples(const std::uint8_t* source, int step, unsigned containe
     case 24:
         for (int i = 0; i < n; ++i) {
             const std::uint8_t* in = source + std::size_t(i) * stride;
-            std::int32_t value = std::int32_t(std::uint32_t(in[0]) | std::uint32_t(in[1]) << 8 |
-                                              std::uint32_t(in[2]) << 16);
-            if (value & 0x800000)
-                value -= 0x1000000;
-            target[i] = float(value);
+            target[i] = float(LoadInt24(in));
         }
         break;
     case 32:

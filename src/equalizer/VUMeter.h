@@ -46,8 +46,6 @@ public:
     void Append(TAudioBuffer buffer);
     // Frames held, counting those of the first buffer already read.
     std::uint64_t Total() const { return FTotal; }
-    std::uint32_t ReadPosition() const { return FReadPosition; }
-    std::size_t BufferCount() const { return FBuffers.size(); }
     // More than `frames` frames beyond the read position (strictly).
     bool HoldsMoreThan(std::uint32_t frames) const {
         return FTotal > std::uint64_t(frames) + FReadPosition;

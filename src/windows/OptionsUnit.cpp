@@ -49,18 +49,12 @@ QPushButton* MakeButton(QWidget* parent, const QRect& bounds, const QString& tex
     return button;
 }
 
-// The first item equal to text without regard to case, or −1.
-int IndexIgnoringCase(const QStringList& items, const QString& text) {
-    for (int i = 0; i < items.size(); ++i)
-        if (items[i].compare(text, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
 void FillDeviceList(QComboBox* list, const QStringList& devices, const QString& current) {
     list->clear();
     list->addItems(devices);
-    list->setCurrentIndex(IndexIgnoringCase(devices, current));
+    // The first item equal to the name without regard to case (a fixed-string match ignores
+    // case unless told otherwise), or none.
+    list->setCurrentIndex(list->findText(current, Qt::MatchFixedString));
 }
 
 // The selected item as a number; Default when nothing is selected or it is not a number.

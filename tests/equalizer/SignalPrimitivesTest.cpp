@@ -2,8 +2,6 @@
 
 #include "data/EqualizerReference.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>

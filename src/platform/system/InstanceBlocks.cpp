@@ -3,24 +3,14 @@
 
 #include <QString>
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <poll.h>
 #include <pwd.h>
-#include <semaphore.h>
 #include <signal.h>
-#include <sys/file.h>
-#include <sys/mman.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -37,19 +27,6 @@ template <typename T> T ReadField(const std::uint8_t* at) {
 
 template <typename T> void WriteField(std::uint8_t* at, T value) {
     std::memcpy(at, &value, sizeof value);
-}
-
-std::uint32_t ReadU32(const std::uint8_t* at) {
-    return ReadField<std::uint32_t>(at);
-}
-void WriteU32(std::uint8_t* at, std::uint32_t value) {
-    WriteField(at, value);
-}
-std::uint16_t ReadU16(const std::uint8_t* at) {
-    return ReadField<std::uint16_t>(at);
-}
-void WriteU16(std::uint8_t* at, std::uint16_t value) {
-    WriteField(at, value);
 }
 
 std::uint64_t Fnv1a(const std::string& text) {
@@ -89,27 +66,23 @@ std::string DisplayKey(const std::string& display) {
     return Slashless(display);
 }
 
-void AppendNumber(std::string& text, long long number) {
-    text += std::to_string(number);
-}
-
 } // namespace
 
 // ---- Blocks
 
 std::uint16_t BlockMaximum(const TInstanceBlock& block) {
-    return ReadU16(block.data());
+    return ReadField<std::uint16_t>(block.data());
 }
 
 std::uint16_t BlockCount(const TInstanceBlock& block) {
-    return ReadU16(block.data() + CountOffset);
+    return ReadField<std::uint16_t>(block.data() + CountOffset);
 }
 
 std::vector<std::uint32_t> BlockProcessIds(const TInstanceBlock& block) {
     const std::size_t count = std::min<std::size_t>(BlockCount(block), InstanceBlockCapacity);
     std::vector<std::uint32_t> ids(count);
     for (std::size_t i = 0; i < count; ++i)
-        ids[i] = ReadU32(block.data() + IdsOffset + 4 * i);
+        ids[i] = ReadField<std::uint32_t>(block.data() + IdsOffset + 4 * i);
     return ids;
 }
 
@@ -117,13 +90,13 @@ void SetBlockProcessIds(TInstanceBlock& block, const std::vector<std::uint32_t>&
     const std::size_t count = std::min(ids.size(), InstanceBlockCapacity);
     std::fill(block.begin() + IdsOffset, block.end(), std::uint8_t(0));
     for (std::size_t i = 0; i < count; ++i)
-        WriteU32(block.data() + IdsOffset + 4 * i, ids[i]);
-    WriteU16(block.data() + CountOffset, std::uint16_t(count));
+        WriteField(block.data() + IdsOffset + 4 * i, ids[i]);
+    WriteField(block.data() + CountOffset, std::uint16_t(count));
 }
 
 bool RegisterInBlock(TInstanceBlock& block, std::uint32_t pid, std::uint16_t initialMaximum) {
     if (BlockMaximum(block) == 0)
-        WriteU16(block.data(), initialMaximum);
+        WriteField(block.data(), initialMaximum);
     std::vector<std::uint32_t> ids = BlockProcessIds(block);
     const std::uint16_t maximum = BlockMaximum(block);
     const bool within = maximum == 0 || ids.size() < maximum;
@@ -156,12 +129,6 @@ std::vector<std::uint32_t> TidyBlock(TInstanceBlock& block,
     return dropped;
 }
 
-int BlockPosition(const TInstanceBlock& block, std::uint32_t pid) {
-    const std::vector<std::uint32_t> ids = BlockProcessIds(block);
-    const auto at = std::find(ids.begin(), ids.end(), pid);
-    return at == ids.end() ? -1 : int(at - ids.begin());
-}
-
 // ---- Names
 
 std::string ShortenName(const std::string& name, std::size_t limit) {
@@ -178,8 +145,7 @@ TInstanceNames MakeInstanceNames(const TInstanceIdentity& identity) {
     names.Id = Slashless(UpperCase("Orv" + identity.ExecutablePath));
     // POSIX names are machine-wide: the user and the display keep them apart as a logon
     // session's namespace would.
-    std::string tail = "_";
-    AppendNumber(tail, identity.Uid);
+    std::string tail = "_" + std::to_string(identity.Uid);
     if (!identity.Display.empty())
         tail += "_" + DisplayKey(identity.Display);
     const auto object = [&](const std::string& middle) {
@@ -187,9 +153,7 @@ TInstanceNames MakeInstanceNames(const TInstanceIdentity& identity) {
     };
     names.Lock = object("_Otx");
     names.All = object("_All");
-    std::string session = "_Session_";
-    AppendNumber(session, identity.Session);
-    names.Session = object(session);
+    names.Session = object("_Session_" + std::to_string(identity.Session));
     names.User =
         object("_User_" + Slashless(identity.UserName) + "_" + Slashless(identity.HostName));
     names.SocketStem = names.Id + "_Msg" + tail;

@@ -1,26 +1,16 @@
 #include "InstanceRegistry.h"
 
-#include <QString>
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstddef>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <poll.h>
-#include <pwd.h>
 #include <semaphore.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 

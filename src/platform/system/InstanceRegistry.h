@@ -39,8 +39,6 @@ void UnregisterFromBlock(TInstanceBlock& block, std::uint32_t pid);
 // instances; gives the dropped IDs.
 std::vector<std::uint32_t> TidyBlock(TInstanceBlock& block,
                                      const std::function<bool(std::uint32_t)>& isRunning);
-// The ID's place in the block, or -1.
-int BlockPosition(const TInstanceBlock& block, std::uint32_t pid);
 
 // ---- Names
 

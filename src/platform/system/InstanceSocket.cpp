@@ -1,26 +1,14 @@
 // Messages between instances and the socket each instance receives them on.
 #include "InstanceRegistry.h"
 
-#include <QString>
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
-#include <semaphore.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -30,14 +18,32 @@ bool SetPassCredentials(int fd) {
     return setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) == 0;
 }
 
-// A socket address for a file path; false when the path does not fit.
-bool PathAddress(const std::string& path, sockaddr_un& address, socklen_t& length) {
+// A socket address for a file path, or for an abstract name (a leading zero byte) as the kernel
+// reports a sender's; false when it does not fit.
+bool SocketAddress(const std::string& name, sockaddr_un& address, socklen_t& length) {
     address = {};
     address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path)
+    if (name.empty() || name.size() > sizeof address.sun_path)
         return false;
-    std::memcpy(address.sun_path, path.data(), path.size());
-    length = socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+    std::memcpy(address.sun_path, name.data(), name.size());
+    const bool terminated = name[0] != '\0' && name.size() < sizeof address.sun_path;
+    length = socklen_t(offsetof(sockaddr_un, sun_path) + name.size() + (terminated ? 1 : 0));
+    return true;
+}
+
+// A file path we bind or connect to keeps room for its terminating zero.
+bool PathAddress(const std::string& path, sockaddr_un& address, socklen_t& length) {
+    return path.size() < sizeof address.sun_path && SocketAddress(path, address, length);
+}
+
+// Waits until the socket is ready for `events` or the deadline comes; false once it has passed.
+bool WaitUntil(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return false;
+    pollfd wait{fd, events, 0};
+    poll(&wait, 1, int(std::max<long long>(1, left.count())));
     return true;
 }
 
@@ -91,15 +97,10 @@ std::optional<TDatagram> ReceiveDatagram(int fd) {
 }
 
 bool SendTo(int fd, const std::string& address, const std::string& bytes) {
-    sockaddr_un to{};
-    to.sun_family = AF_UNIX;
-    if (address.empty() || address.size() > sizeof to.sun_path)
-        return false;
-    std::memcpy(to.sun_path, address.data(), address.size());
-    const bool abstract = address[0] == '\0';
-    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + address.size() +
-                                  (abstract || address.size() == sizeof to.sun_path ? 0 : 1));
-    return sendto(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+    sockaddr_un to;
+    socklen_t length = 0;
+    return SocketAddress(address, to, length) &&
+           sendto(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
                   reinterpret_cast<const sockaddr*>(&to), length) == ssize_t(bytes.size());
 }
 
@@ -169,12 +170,8 @@ bool SendInstanceMessage(const std::string& path, const TInstanceMessage& messag
             }
             if (errno == EINTR)
                 continue;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (errno != EAGAIN || left.count() <= 0)
+            if (errno != EAGAIN || !WaitUntil(fd, POLLOUT, deadline))
                 break;
-            pollfd wait{fd, POLLOUT, 0};
-            poll(&wait, 1, int(std::max<long long>(1, left.count())));
         }
     }
     close(fd);
@@ -210,12 +207,8 @@ std::vector<std::optional<bool>> QueryInstancesActive(const std::vector<std::str
                 --waiting;
             }
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (waiting == 0 || left.count() <= 0)
+        if (waiting == 0 || !WaitUntil(fd, POLLIN, deadline))
             break;
-        pollfd wait{fd, POLLIN, 0};
-        poll(&wait, 1, int(std::max<long long>(1, left.count())));
     }
     close(fd);
     return answers;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <grp.h>
@@ -17,6 +18,9 @@ namespace {
 void StartProgram(QProcess& program, const QString& configDir) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    // One program runs per executable and display: without a display of its own, a test
+    // running at the same time would count as a second start of the same program.
+    env.insert("DISPLAY", ":test-" + QFileInfo(configDir).fileName());
     program.setProcessEnvironment(env);
     program.start(ORVALEN_BINARY_DIR "/orvalen", {"--verbose", "--config-dir", configDir});
 }
