@@ -2,6 +2,8 @@
 // JPEG) into the folder given on the command line. Run it after changing a drawing and commit
 // its output; the program itself decodes the committed files.
 //   orvalen_picture_generator <output folder>
+#include "AppIcon.h"
+
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -603,5 +605,7 @@ int main(int argc, char** argv) {
     ok &= Save(Icon(EqualizerWindow), QStringLiteral("equalizer_icon.png"));
     ok &= Save(Icon([](QPainter& p) { Radio(p, true); }, 64), QStringLiteral("window_icon.png"));
     ok &= Save(AboutPicture(), QStringLiteral("about.jpg"));
+    for (const int size : AppIconSizes)
+        ok &= Save(DrawAppIcon(size), QStringLiteral("app_icon_%1.png").arg(size));
     return ok ? 0 : 1;
 }

@@ -4,8 +4,10 @@
 #include "Application.h"
 #include "Forms.h"
 #include "IniFile.h"
+#include "MprisHost.h"
 #include "OptionsHost.h"
 #include "UnitMain.h"
+#include "controls/Pictures.h"
 #include "equalizer/UnitEqualizer.h"
 #include "platform/system/SignalWatcher.h"
 #include "stations/UnitStation.h"
@@ -87,6 +89,10 @@ int RunProgram(const TCommandLine& commandLine) {
     if (instances.Check(QCoreApplication::arguments().mid(1)))
         return 0;
     SetupApplicationFonts();
+    // The desktop matches the windows to orvalen.desktop (its icon, its name in the task
+    // switcher); every window without an icon of its own shows the installed one.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvalen"));
+    QApplication::setWindowIcon(Pictures::ApplicationIcon());
 
     auto* mainForm = new TMainForm(commandLine);
     MainForm = mainForm;
@@ -97,6 +103,8 @@ int RunProgram(const TCommandLine& commandLine) {
     FormAbout = new TFormAbout(mainForm);
     FormEqualizer = CreateEqualizerWindow(*mainForm);
     instances.OnActivateRequest = [mainForm] { mainForm->BringForward(); };
+    // Media keys, sound applets and playerctl; absent without a session bus.
+    std::unique_ptr<TMprisPlayer> mpris = StartMpris(*mainForm);
 
     // Logoff, shutdown and termination requests run the close sequence and always end the
     // program: a file that cannot be written then stays as it was.
@@ -116,6 +124,7 @@ int RunProgram(const TCommandLine& commandLine) {
     mainForm->show();
     const int code = QApplication::exec();
     instances.OnActivateRequest = nullptr;
+    mpris.reset();
     delete mainForm; // owns the other windows
     MainForm = nullptr;
     OptionsForm = nullptr;

@@ -97,6 +97,7 @@ TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
     FStationPath = paths.Stations;
     CreateControls();
     CreateStationControls();
+    CreateKeyboardControls();
     CreateTunerLink();
     if (!FAudio)
         CreateAudioChain();
@@ -314,6 +315,7 @@ void TMainForm::SetPowerOn(bool Value) {
     SpeedButtonPower->setIcon(ImageListIcon(FPowerOn ? 3 : 2));
     UpdateAudioChain();
     UpdateTuneControls();
+    emit PlayerStateChanged();
 }
 
 void TMainForm::SetConnected(bool Value) {
@@ -343,12 +345,14 @@ void TMainForm::SetConnected(bool Value) {
     }
     UpdateAudioChain();
     UpdateTuneControls();
+    emit PlayerStateChanged();
 }
 
 void TMainForm::SetMuted(bool Value) {
     FMuted = Value;
     SpeedButtonMute->setChecked(Value);
     SpeedButtonMute->setIcon(ImageListIcon(Value ? 7 : 6));
+    emit PlayerStateChanged();
 }
 
 void TMainForm::SetStereo(bool Value) {
@@ -373,6 +377,7 @@ void TMainForm::SetBandFM(bool Value) {
     TrackBarFMTune->update();
     // The display follows even when the position stayed the same.
     TrackBarFMTuneChange();
+    emit PlayerStateChanged();
 }
 
 void TMainForm::SpeedButtonFMBandClick() {

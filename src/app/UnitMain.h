@@ -237,9 +237,20 @@ public:
     bool FStationFileUnreadable = false;
     // --- end of station list ---
 
+    // --- keyboard (UnitMainKeys.cpp) ---
+    // The window's keys, as window shortcuts; made once, with the controls.
+    void CreateKeyboardControls();
+    // Tunes the next (direction > 0) or previous station of the list, by frequency and
+    // wrapping, in the current band first; seeks that way when the list is empty.
+    void TuneAdjacentStation(int direction);
+    // --- end of keyboard ---
+
 signals:
     // The close sequence has finished and the window is gone.
     void CloseFinished();
+    // Something a media player shows changed: power, connection, mute, band, tuning, the
+    // station's or RDS name, or the volume. Emitted on each change, possibly more than once.
+    void PlayerStateChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

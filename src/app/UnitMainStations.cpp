@@ -118,6 +118,7 @@ void TMainForm::ShowStationName(int TuneValue) {
     FScreen->SetText(index < 0 ? QString() : Stations::DisplayName(Stations::NameOf(lines[index])));
     // The tuned row's look follows the tuning.
     ListBoxStations->viewport()->update();
+    emit PlayerStateChanged();
 }
 
 TFormStation* TMainForm::StationDialog() {

@@ -255,6 +255,7 @@ void TMainForm::ApplyStatus(const quint8* Data, int Size) {
     if (effects.SetsRDS) {
         FScreen->SetRDSEnabled(effects.RDSEnabled);
         FScreen->SetRDSString(effects.RDSString);
+        emit PlayerStateChanged();
     }
     if (LogWanted() && !effects.LogLine.isEmpty())
         WriteLog(effects.LogLine);
@@ -316,6 +317,7 @@ void TMainForm::TrackBarFMTuneChange() {
 
 void TMainForm::TrackBarVolumeChange() {
     FAudio->SetAmplifierCoefficient(TrackBarVolume->Position() / 100.0);
+    emit PlayerStateChanged();
     if (!FDigitalAudio && FModule == 2 && FSendEnabled)
         SendCommand(CommandChipVolume(TrackBarVolume->Position()));
 }

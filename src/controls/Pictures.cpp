@@ -3,6 +3,7 @@
 #include "controls/ImageDecode.h"
 
 #include <PictureData.h>
+#include <QPixmap>
 #include <array>
 
 namespace Pictures {
@@ -83,6 +84,14 @@ QImage EqualizerIcon() {
 QImage WindowIcon() {
     static const QImage image = Load(QStringLiteral("window_icon.png"), 64, 64);
     return image;
+}
+
+QIcon ApplicationIcon() {
+    QIcon builtIn;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        builtIn.addPixmap(
+            QPixmap::fromImage(Load(QStringLiteral("app_icon_%1.png").arg(size), size, size)));
+    return QIcon::fromTheme(QStringLiteral("orvalen"), builtIn);
 }
 
 QImage AboutPicture() {

@@ -3,6 +3,7 @@
 // GUI thread only.
 #pragma once
 
+#include <QIcon>
 #include <QImage>
 #include <QString>
 
@@ -32,6 +33,10 @@ QImage EqualizerIcon();
 // The program's icon at 64 × 64 (the desktop icon; image 1 of ImageList1 is its 16-pixel
 // form).
 QImage WindowIcon();
+
+// The application's icon: the one the installed icon theme has under "orvalen", else the
+// built-in pictures of the same drawing (16 to 256 pixels).
+QIcon ApplicationIcon();
 
 // The About window's colour picture of the device, 110 × 124.
 QImage AboutPicture();

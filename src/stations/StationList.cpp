@@ -129,4 +129,56 @@ bool HasFMBandMark(const QString& freqText) {
     return whole >= 75;
 }
 
+namespace {
+
+// The tune value that tuning the line goes to; 0 for a line that is no station.
+int StationTuneValue(const QString& line, bool& bandFM) {
+    if (!line.contains(u'='))
+        return 0;
+    const QString freqText = FrequencyTextOf(line);
+    if (SortKey(freqText) <= 0)
+        return 0;
+    const TStationTune tune = StationTuneTarget(freqText);
+    bandFM = tune.BandFM;
+    return tune.Position + (tune.BandFM ? 880 : 659);
+}
+
+} // namespace
+
+int AdjacentStation(const QStringList& lines, int tuneValue, bool bandFM, int direction) {
+    if (direction == 0)
+        return -1;
+    struct TCandidate {
+        int Index;
+        int Value;
+    };
+    QList<TCandidate> sameBand;
+    QList<TCandidate> otherBand;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        bool lineFM = false;
+        const int value = StationTuneValue(lines[i], lineFM);
+        if (value > 0)
+            (lineFM == bandFM ? sameBand : otherBand).append({int(i), value});
+    }
+    const QList<TCandidate>& candidates = sameBand.isEmpty() ? otherBand : sameBand;
+    // Ranks a candidate for the given direction: the nearest one past the tune value wins;
+    // when none is past it, the farthest one behind it (the wrap). Lower ranks win, and the
+    // list order breaks ties.
+    const auto better = [&](const TCandidate& a, const TCandidate& b) {
+        const int da = direction > 0 ? a.Value - tuneValue : tuneValue - a.Value;
+        const int db = direction > 0 ? b.Value - tuneValue : tuneValue - b.Value;
+        const bool aPast = da > 0;
+        const bool bPast = db > 0;
+        if (aPast != bPast)
+            return aPast;
+        return da < db;
+    };
+    int best = -1;
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        if (best < 0 || better(candidates[i], candidates[best]))
+            best = int(i);
+    }
+    return best < 0 ? -1 : candidates[best].Index;
+}
+
 } // namespace Stations

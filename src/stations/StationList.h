@@ -61,4 +61,13 @@ TStationTune StationTuneTarget(const QString& freqText);
 // that has no readable whole part counts as FM.
 bool HasFMBandMark(const QString& freqText);
 
+// The line to tune for the next (direction > 0) or previous (direction < 0) station from the
+// tune value `tuneValue`: ordered by where tuning the line goes (its StationTuneTarget),
+// strictly above or below the tune value and wrapping round at the ends; of several lines
+// that tune the same frequency, the first. Stations of the current band are taken when it
+// has any, else those of the other band. A line counts as a station when it holds an "="
+// and its frequency text reads as a positive number; -1 when there is none, or for a
+// direction of 0.
+int AdjacentStation(const QStringList& lines, int tuneValue, bool bandFM, int direction);
+
 } // namespace Stations
