@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include "windows/UnitLogs.h"
+
 #include <QMessageBox>
 #include <cstdio>
 #include <exception>
@@ -24,4 +26,11 @@ void TApplication::ShowException(const QString& text) {
 void TApplication::PrintError(const QString& line) {
     std::fprintf(stderr, "orvalen: %s\n", line.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+void TApplication::Notice(const QString& line) {
+    if (LogWanted())
+        WriteLog(line);
+    else
+        PrintError(line);
 }

@@ -14,4 +14,8 @@ public:
     // One line on standard error, "orvalen: " first: for what the user must learn when no
     // window can say it.
     static void PrintError(const QString& line);
+    // What the user must learn about a device or service the program cannot use as it is: the
+    // log window when it is wanted, standard error otherwise, so that it is not lost while the
+    // log is closed (at start-up, say).
+    static void Notice(const QString& line);
 };

@@ -6,6 +6,7 @@
 #include <memory>
 
 class TGraphicEqualizer;
+class TRecordingSink;
 
 // What the output had to mend so far: whole buffers dropped to keep the delay bounded, and
 // times the device ran dry.
@@ -40,6 +41,8 @@ public:
     virtual void SetAmplifierCoefficient(double coefficient) = 0; // Amplifier1.Coefficient
     virtual void SetEqualizerEnabled(bool enabled);               // GraphicEqualizer1.Enabled
     virtual TAudioCounters Counters() const { return {}; }
+    // What records the stream the output plays, where the chain carries sound.
+    virtual TRecordingSink* Recorder() const { return nullptr; }
 
     // The level meter's values (VUMeter1.OnValueChange), on the GUI thread: channel 0 is the
     // left channel; value is the RMS level between minimum and maximum (the full scale).

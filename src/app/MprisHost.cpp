@@ -106,10 +106,7 @@ void TMainFormMprisHost::Quit() {
 
 void TMainFormMprisHost::Log(const QString& line) {
     // Written at start-up, while the log window is still hidden: standard error keeps it.
-    if (LogWanted())
-        WriteLog(line);
-    else
-        TApplication::PrintError(line);
+    TApplication::Notice(line);
 }
 
 TMprisPlayer::TMprisPlayer(TMainForm& form, const QDBusConnection& bus)

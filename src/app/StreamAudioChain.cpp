@@ -6,6 +6,7 @@
 #include "equalizer/GraphicEqualizer.h"
 #include "equalizer/VUMeter.h"
 #include "platform/sound/WaveDevice.h"
+#include "recording/RecordingSink.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ QStringList NamesOf(TAudioDevice& device) {
 TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
     : FSystem(std::move(system)), FAudioIn(std::make_unique<TAudioIn>(*FSystem)),
       FAmplifier(std::make_unique<TAmplifier>()), FMeter(std::make_unique<TVUMeter>()),
-      FAudioOut(std::make_unique<TAudioOut>(*FSystem)) {
+      FAudioOut(std::make_unique<TAudioOut>(*FSystem)),
+      FRecorder(std::make_unique<TRecordingSink>()) {
     FAudioIn->SetName("AudioIn1");
     FAmplifier->SetName("Amplifier1");
     FMeter->SetName("VUMeter1");
@@ -37,6 +39,9 @@ TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
     FAudioIn->OutputPin().Connect(FMeter->InputPin());
     FAmplifier->OutputPin().Connect(GraphicEqualizer1().InputPin());
     GraphicEqualizer1().OutputPin().Connect(FAudioOut->InputPin());
+    // The recorder gets what the output gets: after the volume and the equalizer.
+    FRecorder->SetName("Recorder1");
+    GraphicEqualizer1().OutputPin().Connect(FRecorder->InputPin());
 }
 
 TStreamAudioChain::~TStreamAudioChain() {
@@ -56,6 +61,7 @@ TStreamAudioChain::~TStreamAudioChain() {
     FAmplifier.reset();
     FMeter.reset();
     FAudioOut.reset();
+    FRecorder.reset();
 }
 
 QStringList TStreamAudioChain::InDeviceNames() const {

@@ -2,8 +2,8 @@
 
 // The sound path of the main window on real components: the capture, the amplifier, the
 // equalizer, the level meter and the output, joined as the stream graph says
-// (capture → amplifier and meter; amplifier → equalizer → output), on one wave-device system
-// (ALSA, or the simulation's virtual devices in front of ALSA's).
+// (capture → amplifier and meter; amplifier → equalizer → output and recorder), on one
+// wave-device system (ALSA, or the simulation's virtual devices in front of ALSA's).
 //
 // Threads: everything here is called on the GUI thread; the components run their own.
 
@@ -14,6 +14,7 @@
 class TAudioIn;
 class TAmplifier;
 class TAudioOut;
+class TRecordingSink;
 class TWaveDeviceSystem;
 class TVUMeter;
 
@@ -33,6 +34,7 @@ public:
     void SetOutEnabled(bool enabled) override;
     void SetAmplifierCoefficient(double coefficient) override;
     TAudioCounters Counters() const override;
+    TRecordingSink* Recorder() const override { return FRecorder.get(); }
 
     TAudioIn& AudioIn1() const { return *FAudioIn; }
     TAudioOut& AudioOut1() const { return *FAudioOut; }
@@ -43,4 +45,5 @@ private:
     std::unique_ptr<TAmplifier> FAmplifier;
     std::unique_ptr<TVUMeter> FMeter;
     std::unique_ptr<TAudioOut> FAudioOut;
+    std::unique_ptr<TRecordingSink> FRecorder;
 };

@@ -104,6 +104,7 @@ TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
     FAudio->OnMeterValue = [this](int channel, double value, double minimum, double maximum) {
         VUMeter1ValueChange(channel, value, minimum, maximum);
     };
+    CreateRecordingControls();
     FormCreate();
 }
 
@@ -408,6 +409,7 @@ void TMainForm::UpdateAudioChain() {
     UpdateVolumeRange();
     SpeedButtonEqalizerOnOff->setEnabled(FDigitalAudio);
     SpeedButtonEqalizerForm->setEnabled(FDigitalAudio);
+    UpdateRecordingControls();
 }
 
 void TMainForm::SetDigitalAudio(bool Value) {
@@ -572,6 +574,7 @@ void TMainForm::RequestForcedClose() {
 }
 
 void TMainForm::FormClose() {
+    StopRecording();
     FClosed = true;
     Timer1->stop();
     DetachTunerLink();

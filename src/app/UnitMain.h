@@ -9,6 +9,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 
 class QGroupBox;
@@ -237,6 +238,26 @@ public:
     bool FStationFileUnreadable = false;
     // --- end of station list ---
 
+    // --- recording (UnitMainRecording.cpp) ---
+    // The tray item "Запись" and the key R: records what plays to a FLAC file while sound
+    // flows; the caption says so.
+    class QAction* NRecord = nullptr;
+    QTimer* TimerRecording = nullptr; // logs buffers the disk could not keep up with
+    QString FRecordingPath;
+    std::uint64_t FRecordingDroppedLogged = 0;
+    void CreateRecordingControls();
+    // Enables the item while sound flows, with a hint why not otherwise; ends a recording whose
+    // sound has gone.
+    void UpdateRecordingControls();
+    void NRecordClick();
+    bool Recording() const;
+    void StartRecording();
+    // Completes the file; nothing while no recording runs.
+    void StopRecording();
+    void RecordingEnded(const struct TRecordingResult& Result);
+    void LogRecordingDrops();
+    // --- end of recording ---
+
     // --- keyboard (UnitMainKeys.cpp) ---
     // The window's keys, as window shortcuts; made once, with the controls.
     void CreateKeyboardControls();
@@ -244,6 +265,19 @@ public:
     // wrapping, in the current band first; seeks that way when the list is empty.
     void TuneAdjacentStation(int direction);
     // --- end of keyboard ---
+
+    // --- band scan (UnitMainScan.cpp) ---
+    // The station list menu's "Сканировать диапазон", also Ctrl+S in the main window.
+    void CreateScanControls();
+    // Scans the current band and adds the stations the list lacks; refused while no tuner
+    // is connected and powered.
+    void NListScanClick();
+    // A status report, after ApplyStatus: the scan running, if any, follows it.
+    void ScanStatusReport(const quint8* Data, int Size);
+    class QAction* NListScan = nullptr;
+    // The scan running, or none.
+    class TBandScanHost* FBandScan = nullptr;
+    // --- end of band scan ---
 
 signals:
     // The close sequence has finished and the window is gone.

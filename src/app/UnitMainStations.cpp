@@ -85,6 +85,7 @@ void TMainForm::CreateStationControls() {
     connect(ListBoxStations, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
         PopupMenuStationsList->popup(ListBoxStations->viewport()->mapToGlobal(pos));
     });
+    CreateScanControls();
 }
 
 void TMainForm::LoadStations() {

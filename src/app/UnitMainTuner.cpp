@@ -20,16 +20,6 @@ using namespace TunerProtocol;
 
 namespace {
 
-// What a user sees about a device the program cannot use as it is: the log window when it
-// is wanted, standard error otherwise, so that it is not lost while the log is closed.
-void Notice(const QString& line) {
-    if (LogWanted()) {
-        WriteLog(line);
-    } else {
-        TApplication::PrintError(line);
-    }
-}
-
 QString AccessRefusedLine(const std::string& node, int error) {
     return QStringLiteral("Access to %1 was refused (%2): the tuner is seen but cannot be "
                           "driven. Install packaging/60-orvalen.rules into /etc/udev/rules.d/, "
@@ -70,7 +60,7 @@ void TMainForm::CreateTunerLink() {
     } else {
         backend = CreateSystemHidBackend();
     }
-    backend->SetNotice(Notice);
+    backend->SetNotice(TApplication::Notice);
     link->HidCtl = std::make_unique<THidDeviceController>(std::move(backend));
     HidCtl = link->HidCtl.get();
     HidCtl->OnArrival = [this](THidDevice& d) { HidCtlArrival(d); };
@@ -197,7 +187,7 @@ bool TMainForm::HidCtlEnumerate(THidDevice& HidDev, int Idx) {
     if (!TunerDevice->ReadWriteOpen()) {
         const std::string& node = TunerDevice->PnPInfo().DevicePath;
         if (FTunerLink->RefusedNodes.insert(node).second)
-            Notice(AccessRefusedLine(node, TunerDevice->ReadWriteError()));
+            TApplication::Notice(AccessRefusedLine(node, TunerDevice->ReadWriteError()));
     }
     if (LogWanted())
         WriteLog(ConnectedLine());
@@ -234,8 +224,10 @@ void TMainForm::HandleInputReport(THidDevice&, quint8 ReportID, const quint8* Da
     if (LogWanted())
         WriteLog(ReadLine(ReportID, Data, size_t(Size)));
     FSendEnabled = false;
-    if (StatusFormatOf(Data, size_t(Size)) != TStatusFormat::None)
+    if (StatusFormatOf(Data, size_t(Size)) != TStatusFormat::None) {
         ApplyStatus(Data, Size);
+        ScanStatusReport(Data, Size);
+    }
     FSendEnabled = true;
 }
 

@@ -46,9 +46,14 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    TMainForm& Start() {
+    // The window without a tuner, or over a virtual tuner of the model given.
+    TMainForm& Start(const QString& simulatedModel = {}) {
         TCommandLine line;
         line.ConfigDir = FDir.path();
+        if (!simulatedModel.isEmpty()) {
+            line.Simulate = true;
+            line.SimulateModel = simulatedModel;
+        }
         auto audio = std::make_unique<TRecordingAudioChain>(&FAudioLog);
         FAudio = audio.get();
         FForm = std::make_unique<TMainForm>(line, nullptr, std::move(audio));

@@ -92,8 +92,9 @@ TEST_F(StationsMainFormTest, ControlsOfTheListGroup) {
     QStringList items;
     for (QAction* action : form.PopupMenuStationsList->actions())
         items.append(action->isSeparator() ? "-" : action->text());
-    EXPECT_EQ(items, QStringList(
-                         {"Добавить", "Править", "Удалить", "-", "Сортировать", "-", "Избранное"}));
+    // The documented items, then the band scan's.
+    EXPECT_EQ(items, QStringList({"Добавить", "Править", "Удалить", "-", "Сортировать", "-",
+                                  "Избранное", "-", "Сканировать диапазон"}));
     EXPECT_EQ(form.ListBoxStations->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 

@@ -39,12 +39,7 @@ protected:
 
     // The main window simulating the given tuner, with the log window shown.
     TMainForm& StartSimulating(const QString& model = QStringLiteral("rda5807m")) {
-        TCommandLine line;
-        line.ConfigDir = FDir.path();
-        line.Simulate = true;
-        line.SimulateModel = model;
-        FForm = std::make_unique<TMainForm>(line, nullptr,
-                                            std::make_unique<TRecordingAudioChain>(&FAudioLog));
+        Start(model);
         FLogs = std::make_unique<TFormLogs>();
         FormLogs = FLogs.get();
         FLogs->show();
@@ -393,11 +388,7 @@ TEST_F(TunerFormTest, HiddenLogWindowGetsNoLines) {
 
 TEST_F(TunerFormTest, DebugSettingShowsTheLogBeforeTheFirstEnumeration) {
     WriteSettings("[main]\ndebug=1\n");
-    TCommandLine line;
-    line.ConfigDir = FDir.path();
-    line.Simulate = true;
-    FForm = std::make_unique<TMainForm>(line, nullptr,
-                                        std::make_unique<TRecordingAudioChain>(&FAudioLog));
+    Start(QStringLiteral("rda5807m"));
     ASSERT_NE(FormLogs, nullptr);
     EXPECT_TRUE(FormLogs->isVisible());
     ASSERT_TRUE(WaitFor([&] { return FForm->FConnected; }));
