@@ -29,6 +29,16 @@ void Log(const QString& line) {
         WriteLog(line);
 }
 
+// Tells what went wrong without holding up anything: the sound and the window go on while the
+// box is up.
+void ShowWarning(QWidget* parent, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Запись"), text,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 } // namespace
 
 void TMainForm::CreateRecordingControls() {
@@ -115,11 +125,7 @@ void TMainForm::StartRecording() {
         NRecord->setChecked(false);
         const QString text = QString::fromLocal8Bit(error.c_str());
         Log(QStringLiteral("Recording not started: %1").arg(text));
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Запись"),
-                                    QStringLiteral("Запись не начата.\n%1").arg(text),
-                                    QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->show(); // not modal: the sound and the window go on
+        ShowWarning(this, QStringLiteral("Запись не начата.\n%1").arg(text));
         return;
     }
     FRecordingPath = path;
@@ -167,9 +173,5 @@ void TMainForm::RecordingEnded(const TRecordingResult& Result) {
         return;
     const QString text = QString::fromLocal8Bit(Result.Error.c_str());
     Log(QStringLiteral("Recording stopped: %1").arg(text));
-    auto* box =
-        new QMessageBox(QMessageBox::Warning, QStringLiteral("Запись"),
-                        QStringLiteral("Запись остановлена.\n%1").arg(text), QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
+    ShowWarning(this, QStringLiteral("Запись остановлена.\n%1").arg(text));
 }
