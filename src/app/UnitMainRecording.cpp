@@ -10,6 +10,7 @@
 #include "recording/RecordingFile.h"
 #include "recording/RecordingNames.h"
 #include "recording/RecordingSink.h"
+#include "stations/StationList.h"
 #include "windows/UnitLogs.h"
 
 #include <QAction>
@@ -116,9 +117,10 @@ void TMainForm::StartRecording() {
     std::string error = PrepareRecordingFolder(QFile::encodeName(folder).toStdString());
     QString path;
     if (error.empty()) {
-        path = UniqueRecordingPath(folder, RecordingFileName(RecordingStationName(*FScreen),
-                                                             FScreen->TuneValue(),
-                                                             QDateTime::currentDateTime()));
+        path = UniqueRecordingPath(folder,
+                                   RecordingFileName(RecordingStationName(*FScreen),
+                                                     Stations::FrequencyText(FScreen->TuneValue()),
+                                                     QDateTime::currentDateTime()));
         error = sink->Start(QFile::encodeName(path).toStdString());
     }
     if (!error.empty()) {

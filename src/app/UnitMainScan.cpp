@@ -4,6 +4,7 @@
 // list sorted and written once. GUI thread only. Reports and state changes only stop the
 // scan; the end's work (the list, the file, message boxes) runs from the event loop, never
 // inside a report or a state-setting operation.
+#include "Messages.h"
 #include "UnitMain.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
@@ -16,7 +17,6 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
@@ -28,9 +28,7 @@ using namespace BandScan;
 namespace {
 
 void ShowWarning(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Предупреждение"), text, QMessageBox::Ok,
-                    parent);
-    box.exec();
+    ShowMessage(parent, QMessageBox::Warning, QStringLiteral("Предупреждение"), text);
 }
 
 void Append(std::vector<TCommand>& to, const std::vector<TCommand>& more) {
@@ -110,26 +108,13 @@ void TBandScanHost::Report(const quint8* data, int size) {
     const TStatusEffects effects = DecodeStatus(d.data(), d.size(), {true, true, FBandFM});
     const qint64 now = Now();
     std::vector<TCommand> commands;
-    switch (effects.Format) {
-    case TStatusFormat::TeaPll: {
-        // The frequency itself, also where it lies outside the band and the slider stays.
-        const int pll = ((d[1] & 0x3F) << 8) | d[2];
-        Append(commands, FScan.Frequency(int(DivRoundHalfEven(PllToHertz(pll), 100000)), now));
-        Append(commands, FScan.Signal(effects.TuneLevel, false, {}, now));
-        break;
-    }
-    case TStatusFormat::TeaLevel:
-        Append(commands, FScan.Signal(effects.TuneLevel, false, {}, now));
-        break;
-    case TStatusFormat::RdaChannel:
-        Append(commands, FScan.Frequency(effects.TuneValue.value_or(0), now));
-        break;
-    case TStatusFormat::RdaStatus:
-        Append(commands, FScan.Signal(effects.TuneLevel, effects.RDSEnabled,
-                                      QByteArray(reinterpret_cast<const char*>(&d[15]), 8), now));
-        break;
-    case TStatusFormat::None:
-        break;
+    // The frequency first: a report that carries both gives the level of that frequency.
+    if (effects.Frequency)
+        Append(commands, FScan.Frequency(*effects.Frequency, now));
+    if (effects.SetsSignal) {
+        const QByteArray rds =
+            effects.SetsRDS ? QByteArray(reinterpret_cast<const char*>(&d[15]), 8) : QByteArray();
+        Append(commands, FScan.Signal(effects.TuneLevel, effects.RDSEnabled, rds, now));
     }
     Run(commands);
 }

@@ -3,6 +3,7 @@
 // that fails is shown and leaves the change in the list, to reach the file with the next
 // write. GUI thread only.
 #include "Forms.h"
+#include "Messages.h"
 #include "UnitMain.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
@@ -34,12 +35,6 @@ QToolButton* MakeListButton(QWidget* parent, int top, const QString& hint, int i
     button->setToolTip(hint);
     button->setIcon(ImageList2Icon(image));
     return button;
-}
-
-int ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                const QString& text, QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
-    QMessageBox box(icon, caption, text, buttons, parent);
-    return box.exec();
 }
 
 } // namespace

@@ -6,14 +6,14 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-QString RecordingFileName(const QString& stationName, int tuneValue, const QDateTime& start) {
+QString RecordingFileName(const QString& stationName, const QString& frequency,
+                          const QDateTime& start) {
     QString name = stationName;
     name.remove(QChar(0)); // padding of an RDS name, never part of it
     for (QChar& c : name)
         if (c == u'/' || c.category() == QChar::Other_Control)
             c = u'_';
     name = name.trimmed();
-    const QString frequency = QStringLiteral("%1.%2").arg(tuneValue / 10).arg(tuneValue % 10);
     const QString time = start.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
     QStringList parts;
     if (!name.isEmpty())

@@ -10,7 +10,9 @@
 // "Новости 101.7 2026-12-10 14-05-00.flac". Zero characters (an RDS name's padding) go; a slash
 // or another control character becomes "_" (a name is one file name, never a path);
 // surrounding spaces go; no name leaves the frequency first.
-QString RecordingFileName(const QString& stationName, int tuneValue, const QDateTime& start);
+// frequency as the station list writes it ("101.7").
+QString RecordingFileName(const QString& stationName, const QString& frequency,
+                          const QDateTime& start);
 
 // The music folder named by the user-dirs file's text (XDG_MUSIC_DIR="$HOME/Music"), with
 // $HOME expanded; "" when the text names none, or names the home folder itself (which the

@@ -153,6 +153,7 @@ TStatusEffects DecodeStatus(const std::uint8_t* data, std::size_t size, const TS
             const int position = int(DivRoundHalfEven(PllToHertz(pll), 100000)) - FMBase;
             if (inRange(position))
                 effects.SliderPosition = position;
+            effects.Frequency = position + FMBase;
             effects.LogLine = QStringLiteral("freq=%1").arg(position + FMBase);
         }
         effects.SetsSignal = true;
@@ -171,6 +172,7 @@ TStatusEffects DecodeStatus(const std::uint8_t* data, std::size_t size, const TS
             effects.SliderPosition = position;
         effects.LogLine = QStringLiteral("freq=%1").arg(870 + channel);
         effects.TuneValue = (in.BandFM ? 870 : 650) + channel;
+        effects.Frequency = effects.TuneValue;
         break;
     }
     case TStatusFormat::RdaStatus: {

@@ -82,6 +82,7 @@ struct TStatusEffects {
     TStatusFormat Format = TStatusFormat::None;
     std::optional<int> SliderPosition; // move the tuning slider (already within its range)
     std::optional<int> TuneValue;      // set the display's tune value and look up the name
+    std::optional<int> Frequency;      // the tune value the report names, in the band or not
     bool SetsSignal = false;           // IsStereo and TuneLevel below apply
     bool IsStereo = false;
     int TuneLevel = 0;

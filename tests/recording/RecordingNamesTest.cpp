@@ -9,28 +9,28 @@ TEST(RecordingNames, TheFileIsNamedByStationFrequencyAndStartTime) {
     const QDateTime start(QDate(2026, 12, 10), QTime(14, 5, 0));
     struct TCase {
         const char* Station;
-        int TuneValue;
+        const char* Frequency;
         const char* Expected;
     };
     const TCase cases[] = {
-        {"Новости", 1017, "Новости 101.7 2026-12-10 14-05-00.flac"},
-        {"", 880, "88.0 2026-12-10 14-05-00.flac"},
-        {"   ", 659, "65.9 2026-12-10 14-05-00.flac"},
-        {" NOVOSTI  ", 1017, "NOVOSTI 101.7 2026-12-10 14-05-00.flac"},
+        {"Новости", "101.7", "Новости 101.7 2026-12-10 14-05-00.flac"},
+        {"", "88.0", "88.0 2026-12-10 14-05-00.flac"},
+        {"   ", "65.9", "65.9 2026-12-10 14-05-00.flac"},
+        {" NOVOSTI  ", "101.7", "NOVOSTI 101.7 2026-12-10 14-05-00.flac"},
         // A name is one file name: no folder can be reached through it, and no control
         // character ends up in a listing.
-        {"AC/DC", 1042, "AC_DC 104.2 2026-12-10 14-05-00.flac"},
-        {"../../etc", 1042, ".._.._etc 104.2 2026-12-10 14-05-00.flac"},
-        {"Tab\there\nnew\x7f", 1079, "Tab_here_new_ 107.9 2026-12-10 14-05-00.flac"},
+        {"AC/DC", "104.2", "AC_DC 104.2 2026-12-10 14-05-00.flac"},
+        {"../../etc", "104.2", ".._.._etc 104.2 2026-12-10 14-05-00.flac"},
+        {"Tab\there\nnew\x7f", "107.9", "Tab_here_new_ 107.9 2026-12-10 14-05-00.flac"},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(RecordingFileName(QString::fromUtf8(c.Station), c.TuneValue, start),
+        EXPECT_EQ(RecordingFileName(QString::fromUtf8(c.Station), c.Frequency, start),
                   QString::fromUtf8(c.Expected))
             << c.Station;
     // An RDS name as the tuner sends it: padded with zero bytes, or nothing but them.
-    EXPECT_EQ(RecordingFileName(QString::fromLatin1("RETRO\0\0\0", 8), 912, start),
+    EXPECT_EQ(RecordingFileName(QString::fromLatin1("RETRO\0\0\0", 8), "91.2", start),
               QStringLiteral("RETRO 91.2 2026-12-10 14-05-00.flac"));
-    EXPECT_EQ(RecordingFileName(QString(8, QChar(0)), 880, start),
+    EXPECT_EQ(RecordingFileName(QString(8, QChar(0)), "88.0", start),
               QStringLiteral("88.0 2026-12-10 14-05-00.flac"));
 }
 
