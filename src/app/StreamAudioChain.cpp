@@ -1,25 +1,49 @@
 #include "StreamAudioChain.h"
 
+#include "Application.h"
+#include "SoundRecovery.h"
+
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "equalizer/Amplifier.h"
 #include "equalizer/GraphicEqualizer.h"
 #include "equalizer/VUMeter.h"
 #include "platform/sound/WaveDevice.h"
+#include "platform/system/CodePage.h"
 #include "recording/RecordingSink.h"
 
 namespace {
 
-QStringList NamesOf(TAudioDevice& device) {
-    std::vector<std::string> names;
-    device.GetDeviceNames(names);
-    QStringList list;
-    for (const std::string& name : names)
-        list << QString::fromStdString(name);
-    return list;
+// Device names are bytes to ALSA: shown as the station file's text is (UTF-8 when valid, else
+// the single-byte code page), so that every name, however odd, reads back to its own bytes.
+QString NameText(const std::string& name) {
+    return CodePage::DecodeSystemText(QByteArray::fromStdString(name));
 }
 
 } // namespace
+
+QStringList TStreamAudioChain::NamesOf(TAudioDevice& device, TKnownNames& known) const {
+    std::vector<std::string> names;
+    device.GetDeviceNames(names);
+    known.clear();
+    QStringList list;
+    for (const std::string& name : names) {
+        // The main window lists "Default" first itself: ALSA's own default is that device.
+        if (IsDefaultDeviceName(name))
+            continue;
+        list << NameText(name);
+        known.emplace_back(list.back(), name);
+    }
+    return list;
+}
+
+std::string TStreamAudioChain::NameBytes(const QString& name, const TKnownNames& known) {
+    for (const auto& [text, bytes] : known)
+        if (text == name)
+            return bytes;
+    // Not listed (yet): as the settings file would store it.
+    return CodePage::EncodeSystemText(name).toStdString();
+}
 
 TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
     : FSystem(std::move(system)), FAudioIn(std::make_unique<TAudioIn>(*FSystem)),
@@ -42,9 +66,49 @@ TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
     // The recorder gets what the output gets: after the volume and the equalizer.
     FRecorder->SetName("Recorder1");
     GraphicEqualizer1().OutputPin().Connect(FRecorder->InputPin());
+
+    FRecovery = std::make_unique<TSoundRecovery>(
+        [this] {
+            FAudioIn->SetEnabled(false);
+            FAudioOut->SetEnabled(false);
+            FAudioIn->SetEnabled(FWantIn);
+            FAudioOut->SetEnabled(FWantOut);
+        },
+        [this] {
+            return (!FWantIn || FAudioIn->DeviceOpen()) && (!FWantOut || FAudioOut->DeviceOpen());
+        });
+    FRecovery->OnNotice = [](const QString& line) { TApplication::Notice(line); };
+    FRecovery->OnError = [](const QString& text) { TApplication::ShowException(text); };
+    for (TAudioComponent* component : {static_cast<TAudioComponent*>(FAudioIn.get()),
+                                       static_cast<TAudioComponent*>(FAudioOut.get())}) {
+        component->OnNotice = [this](const std::string& line) {
+            if (!FRecovery->Quiet())
+                TApplication::Notice(QString::fromStdString(line));
+        };
+        component->OnDeviceLost = [this](TAudioComponent*, const std::string& text,
+                                         std::uint32_t code, const std::string& device,
+                                         const std::string& reason) {
+            const std::string detail = reason.empty() ? device : device + ": " + reason;
+            FRecovery->Lost(QString::fromStdString(device), QString::fromStdString(reason),
+                            QString::fromStdString(FormatAudioError(text, code, detail)));
+        };
+        // While the chain comes back, a device that fails again is part of the same loss.
+        component->OnError = [this](TAudioComponent*, const std::string& text, std::uint32_t code,
+                                    bool& handled) {
+            if (!FRecovery->Recovering())
+                return;
+            handled = true;
+            FRecovery->Failed(QString::fromStdString(FormatAudioError(text, code)));
+        };
+    }
+}
+
+bool TStreamAudioChain::Recovering() const {
+    return FRecovery->Recovering();
 }
 
 TStreamAudioChain::~TStreamAudioChain() {
+    FRecovery->Forget();
     // The stream ends at its source first, while every component is whole; then the graph
     // comes apart from the source on, so no stop travels into a component that is gone.
     try {
@@ -65,19 +129,19 @@ TStreamAudioChain::~TStreamAudioChain() {
 }
 
 QStringList TStreamAudioChain::InDeviceNames() const {
-    return NamesOf(FAudioIn->Device());
+    return NamesOf(FAudioIn->Device(), FKnownIn);
 }
 
 QStringList TStreamAudioChain::OutDeviceNames() const {
-    return NamesOf(FAudioOut->Device());
+    return NamesOf(FAudioOut->Device(), FKnownOut);
 }
 
 void TStreamAudioChain::SetInDeviceName(const QString& name) {
-    FAudioIn->Device().SetDeviceName(name.toStdString());
+    FAudioIn->Device().SetDeviceName(NameBytes(name, FKnownIn));
 }
 
 void TStreamAudioChain::SetOutDeviceName(const QString& name) {
-    FAudioOut->Device().SetDeviceName(name.toStdString());
+    FAudioOut->Device().SetDeviceName(NameBytes(name, FKnownOut));
 }
 
 void TStreamAudioChain::SetCaptureFormat(int bits, int sampleRate) {
@@ -94,10 +158,16 @@ int TStreamAudioChain::CaptureSampleRate() const {
 }
 
 void TStreamAudioChain::SetInEnabled(bool enabled) {
+    FWantIn = enabled;
+    if (!enabled)
+        FRecovery->Forget();
     FAudioIn->SetEnabled(enabled);
 }
 
 void TStreamAudioChain::SetOutEnabled(bool enabled) {
+    FWantOut = enabled;
+    if (!enabled)
+        FRecovery->Forget();
     FAudioOut->SetEnabled(enabled);
 }
 

@@ -396,6 +396,10 @@ void TMainForm::UpdateTuneControls() {
 
 void TMainForm::UpdateAudioChain() {
     const bool active = FDigitalAudio && FConnected && FPowerOn;
+    // A chain started now opens the current devices anyway.
+    if (active != FAudioActive)
+        FAudioRestartPending = false;
+    FAudioActive = active;
     try {
         FAudio->SetInEnabled(active);
         FAudio->SetOutEnabled(active);
@@ -410,6 +414,31 @@ void TMainForm::UpdateAudioChain() {
     SpeedButtonEqalizerOnOff->setEnabled(FDigitalAudio);
     SpeedButtonEqalizerForm->setEnabled(FDigitalAudio);
     UpdateRecordingControls();
+}
+
+void TMainForm::RequestAudioRestart() {
+    if (!FAudioActive || FAudioRestartPending)
+        return;
+    FAudioRestartPending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (!FAudioRestartPending)
+            return;
+        FAudioRestartPending = false;
+        try {
+            FAudio->SetInEnabled(false);
+            FAudio->SetOutEnabled(false);
+        } catch (const std::exception&) {
+            // A device that will not stop is opened anew below all the same.
+        }
+        UpdateAudioChain();
+    });
+}
+
+void TMainForm::SetCaptureFormat(int Bits, int SampleRate) {
+    const bool changed = Bits != FAudio->CaptureBits() || SampleRate != FAudio->CaptureSampleRate();
+    FAudio->SetCaptureFormat(Bits, SampleRate);
+    if (changed)
+        RequestAudioRestart();
 }
 
 void TMainForm::SetDigitalAudio(bool Value) {
@@ -496,13 +525,19 @@ void TMainForm::FillOutDevices() {
 }
 
 void TMainForm::SetInDevice(const QString& Name) {
+    const bool changed = Name != FInDeviceName;
     FInDeviceName = Name;
     FAudio->SetInDeviceName(Name);
+    if (changed)
+        RequestAudioRestart();
 }
 
 void TMainForm::SetOutDevice(const QString& Name) {
+    const bool changed = Name != FOutDeviceName;
     FOutDeviceName = Name;
     FAudio->SetOutDeviceName(Name);
+    if (changed)
+        RequestAudioRestart();
 }
 
 void TMainForm::N8Click() {

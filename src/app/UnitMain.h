@@ -98,7 +98,8 @@ public:
     // The capture format last given to the sound chain (AudioIn1.AudioFormat).
     int CaptureBits() const { return FAudio->CaptureBits(); }
     int CaptureSampleRate() const { return FAudio->CaptureSampleRate(); }
-    void SetCaptureFormat(int Bits, int SampleRate) { FAudio->SetCaptureFormat(Bits, SampleRate); }
+    // A change while sound plays restarts the chain on it.
+    void SetCaptureFormat(int Bits, int SampleRate);
 
     // State-setting operations.
     void SetPowerOn(bool Value);
@@ -109,6 +110,9 @@ public:
     void SetBandFM(bool Value);
     void UpdateTuneControls();
     void UpdateAudioChain();
+    // After a change of device or format: a chain that plays starts again on the new choice,
+    // once, after the caller's other changes.
+    void RequestAudioRestart();
     void SetDigitalAudio(bool Value);
     void UpdateVolumeRange();
     void UpdateClientHeight();
@@ -305,6 +309,8 @@ private:
     void ShowCloseError(const QString& text);
 
     std::unique_ptr<TAudioChain> FAudio;
+    bool FAudioActive = false;         // the chain was last switched on
+    bool FAudioRestartPending = false; // RequestAudioRestart waits for its turn
     TAudioCounters FLoggedCounters;
     bool FClosed = false;
     // The last close the user asked for was refused: the next one closes without the files

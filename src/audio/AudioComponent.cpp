@@ -2,18 +2,33 @@
 
 #include <cstdio>
 
-std::string FormatAudioError(const std::string& text, std::uint32_t code) {
+std::string FormatAudioError(const std::string& text, std::uint32_t code,
+                             const std::string& detail) {
     char numbers[40];
     std::snprintf(numbers, sizeof numbers, " - %u - %x", unsigned(code), unsigned(code));
-    return text + numbers;
+    return detail.empty() ? text + numbers : text + numbers + "\n" + detail;
 }
 
-void TAudioComponent::ReportError(const std::string& text, std::uint32_t code) {
+void TAudioComponent::ReportError(const std::string& text, std::uint32_t code,
+                                  const std::string& detail) {
     bool handled = false;
     if (OnError)
         OnError(this, text, code, handled);
     if (!handled)
-        throw EAudioException(FormatAudioError(text, code));
+        throw EAudioException(FormatAudioError(text, code, detail));
+}
+
+void TAudioComponent::ReportNotice(const std::string& line) {
+    if (OnNotice)
+        OnNotice(line);
+}
+
+void TAudioComponent::ReportDeviceLost(const std::string& text, std::uint32_t code,
+                                       const std::string& device, const std::string& reason) {
+    if (OnDeviceLost)
+        OnDeviceLost(this, text, code, device, reason);
+    else
+        ReportError(text, code, reason.empty() ? device : device + ": " + reason);
 }
 
 void TAudioComponent::ReportWarning(const std::string& text, std::uint32_t code) {

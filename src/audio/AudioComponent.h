@@ -17,13 +17,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// "%s - %u - %x": text, code in decimal, code in hexadecimal.
-std::string FormatAudioError(const std::string& text, std::uint32_t code);
+// "%s - %u - %x": text, code in decimal, code in hexadecimal; the detail (which device, and
+// why), when there is one, on a line of its own after it.
+std::string FormatAudioError(const std::string& text, std::uint32_t code,
+                             const std::string& detail = {});
 
 using TErrorEvent = std::function<void(TAudioComponent* sender, const std::string& errorText,
                                        std::uint32_t errorCode, bool& handled)>;
 using TWarningEvent = std::function<void(TAudioComponent* sender, const std::string& errorText,
                                          std::uint32_t errorCode)>;
+// A device that failed for good while running (its component has closed it): the documented
+// text and code, the device ("Output device "NAME"") and the system's reason.
+using TDeviceLostEvent =
+    std::function<void(TAudioComponent* sender, const std::string& errorText,
+                       std::uint32_t errorCode, const std::string& device,
+                       const std::string& reason)>;
 
 class TAudioComponent {
 public:
@@ -44,8 +52,16 @@ public:
     // becomes an EAudioException; OnWarning only informs.
     TErrorEvent OnError;
     TWarningEvent OnWarning;
-    void ReportError(const std::string& text, std::uint32_t code);
+    // A line for the program's log (GUI thread): what happened to a device, in words.
+    std::function<void(const std::string& line)> OnNotice;
+    // When set, a device lost while running is handed here instead of becoming an error.
+    TDeviceLostEvent OnDeviceLost;
+    // detail: the device and the system's reason, added to the exception's text.
+    void ReportError(const std::string& text, std::uint32_t code, const std::string& detail = {});
     void ReportWarning(const std::string& text, std::uint32_t code);
+    void ReportNotice(const std::string& line);
+    void ReportDeviceLost(const std::string& text, std::uint32_t code, const std::string& device,
+                          const std::string& reason);
 
 private:
     std::string FName;

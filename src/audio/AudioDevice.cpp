@@ -4,16 +4,6 @@
 
 #include <cctype>
 
-bool IsDefaultDeviceName(const std::string& name) {
-    static const std::string upper = "DEFAULT";
-    if (name.size() != upper.size())
-        return false;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(name[i])) != upper[i])
-            return false;
-    return true;
-}
-
 TAudioDevice::TAudioDevice(TAudioComponent& owner, TWaveDeviceSystem& system,
                            TWaveDirection direction)
     : FOwner(owner), FSystem(system), FDirection(direction) {}
@@ -59,5 +49,39 @@ int TAudioDevice::ResolveDevice() {
         if (const int id = FindDevice(alternative); id != NotFound)
             return id;
     }
+    if (FToldMissing != FDeviceName) {
+        FToldMissing = FDeviceName;
+        FOwner.ReportNotice(std::string(FDirection == TWaveDirection::Input ? "Sound input"
+                                                                            : "Sound output") +
+                            " device \"" + FDeviceName + "\" is not there; using Default");
+    }
     return WaveMapper;
+}
+
+std::string TAudioDevice::NameOf(int id) {
+    std::string name;
+    if (id == WaveMapper || FSystem.DeviceName(FDirection, id, name) != WaveNoError)
+        return "Default";
+    return name;
+}
+
+std::string TAudioDevice::Label(int id) {
+    return std::string(FDirection == TWaveDirection::Input ? "Input" : "Output") + " device \"" +
+           NameOf(id) + "\"";
+}
+
+std::string TAudioDevice::Describe(int id, const std::string& reason) {
+    std::string detail = Label(id);
+    if (!reason.empty())
+        detail += ": " + reason;
+    return detail;
+}
+
+std::string TAudioDevice::TellFailure(int id, const std::string& text, std::uint32_t code,
+                                      const std::string& reason) {
+    const std::string detail = Describe(id, reason);
+    std::string line = "Sound " + detail + " (" + FormatAudioError(text, code) + ")";
+    line[6] = char(std::tolower(static_cast<unsigned char>(line[6])));
+    FOwner.ReportNotice(line);
+    return detail;
 }

@@ -36,8 +36,20 @@ public:
     // Appends every device's name in device order. A device whose name cannot be read ends the
     // list with the warning "Can't get device capabilities.".
     void GetDeviceNames(std::vector<std::string>& list);
-    // The identifier to open for the current name (WaveMapper for the default device).
+    // The identifier to open for the current name (WaveMapper for the default device). A
+    // configured name that matches no device is told once (OnNotice) before the default stands
+    // in for it.
     int ResolveDevice();
+    // The name of device id as the user knows it ("Default" for WaveMapper).
+    std::string NameOf(int id);
+    // "Output device "NAME"" for device id.
+    std::string Label(int id);
+    // "Output device "NAME": reason" for a failure of device id. reason: what the system said
+    // ("" when nothing).
+    std::string Describe(int id, const std::string& reason);
+    // The same, after telling the log with the documented text and code.
+    std::string TellFailure(int id, const std::string& text, std::uint32_t code,
+                            const std::string& reason);
 
     TWaveDeviceSystem& System() { return FSystem; }
     TWaveDirection Direction() const { return FDirection; }
@@ -53,6 +65,7 @@ private:
     TWaveDirection FDirection;
     std::string FDeviceName = "Default";
     std::vector<std::string> FAlternativeDevices;
+    std::string FToldMissing; // the name last told as missing
 };
 
 class TAudioCaptureDevice : public TAudioDevice {
@@ -67,5 +80,3 @@ public:
         : TAudioDevice(owner, system, TWaveDirection::Output) {}
 };
 
-// True when name is "DEFAULT" in any letter case.
-bool IsDefaultDeviceName(const std::string& name);

@@ -70,6 +70,7 @@ void TAudioIn::OpenDevice() {
     // Messages of an earlier recording still waiting would only be ignored; drop them now.
     FThread->Clear();
     const int id = FDevice.ResolveDevice();
+    FOpenId = id;
     std::unique_ptr<TWaveHandle> handle;
     std::uint32_t result =
         FSystem.Open(TWaveDirection::Input, id, reinterpret_cast<const std::uint8_t*>(&header),
@@ -79,7 +80,8 @@ void TAudioIn::OpenDevice() {
     if (result != WaveNoError) {
         // The opened flag stays set: no callback can come without a device, and the next start
         // opens anew.
-        ReportError(CantOpenDeviceText, result);
+        ReportError(CantOpenDeviceText, result,
+                    FDevice.TellFailure(id, CantOpenDeviceText, result, WaveErrorDetail()));
         return;
     }
     {
@@ -88,9 +90,11 @@ void TAudioIn::OpenDevice() {
         FDeviceOpen.store(true);
     }
     if (const std::uint32_t started = FHandle->Start()) {
+        const std::string reason = WaveErrorDetail();
         // A device that is left open could never be opened again; close it before reporting.
         CloseDevice(true);
-        ReportError(CantStartDeviceText, started);
+        ReportError(CantStartDeviceText, started,
+                    FDevice.TellFailure(id, CantStartDeviceText, started, reason));
     }
 }
 
@@ -182,10 +186,13 @@ void TAudioIn::DeviceMessage(const TWaveThreadMessage& message) {
 void TAudioIn::DeviceFailed() {
     const std::uint64_t generation = FFailedGeneration.load();
     const std::uint32_t code = FFailedCode.load();
+    std::string device, reason;
     {
         auto list = FParams.Lock();
         if (!FParams.Opened() || generation != FParams.Generation())
             return; // stopped or started anew since
+        device = FDevice.Label(FOpenId);
+        reason = FHandle ? FHandle->FailureReason() : std::string();
     }
     {
         TWriteLockSection section(Lock());
@@ -193,5 +200,5 @@ void TAudioIn::DeviceFailed() {
             return;
         StopCapture(true);
     }
-    ReportError(CantStartDeviceText, code);
+    ReportDeviceLost(CantStartDeviceText, code, device, reason);
 }

@@ -82,6 +82,7 @@ private:
     std::unique_ptr<TWaveHandle> FHandle; // set and cleared under the list lock
     TWaveFormatExtensible FOpenFormat{};  // the recording's format and buffer size (list lock)
     unsigned FOpenFrames = 0;
+    int FOpenId = WaveMapper; // the device of the recording, for messages
     std::atomic<bool> FDeviceOpen{false};
     std::unique_ptr<TWaveThread> FThread;
 

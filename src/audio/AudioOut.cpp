@@ -116,6 +116,8 @@ bool TAudioOut::InputOperation(const TOperationPtr& operation) {
     return false;
 }
 
+// Everything the output holds counts toward the bound: the buffers waiting in its queue, those
+// handed to the device and not yet taken in, and the device's ring, which plays out after them.
 void TAudioOut::KeepLatencyBound() {
     const std::uint64_t bound =
         (std::uint64_t(FPrefillInterval.load()) + LatencyMarginMs) * std::uint64_t(1000);
@@ -124,6 +126,8 @@ void TAudioOut::KeepLatencyBound() {
         auto list = FParams.Lock();
         for (const auto& wave : FParams.Buffers())
             queued += DurationUs(wave->Buffer);
+        if (FHandle && FPendingFormat && FPendingFormat->nSamplesPerSec)
+            queued += std::uint64_t(FHandle->RingFrames()) * 1000000 / FPendingFormat->nSamplesPerSec;
     }
     for (const TOperationPtr& operation : FOperationQueue)
         if (const TAudioBuffer* buffer = BufferOf(operation))
@@ -212,6 +216,7 @@ void TAudioOut::Open(const TWaveFormatExtensible& header) {
             [this](const TWaveThreadMessage& message) { DeviceMessage(message); });
         FThread->Start();
         const int id = FDevice.ResolveDevice();
+        FOpenId = id;
         std::unique_ptr<TWaveHandle> handle;
         opened =
             FSystem.Open(TWaveDirection::Output, id, reinterpret_cast<const std::uint8_t*>(&header),
@@ -232,9 +237,9 @@ void TAudioOut::Open(const TWaveFormatExtensible& header) {
     }
     failedThread.reset();
     if (opened != WaveNoError)
-        Report(CantOpenDeviceText, opened);
+        Report(CantOpenDeviceText, opened, WaveErrorDetail());
     else if (paused != WaveNoError)
-        Report(CantPauseDeviceText, paused);
+        Report(CantPauseDeviceText, paused, WaveErrorDetail());
 }
 
 bool TAudioOut::Close(bool discard, bool quiet) {
@@ -250,7 +255,7 @@ bool TAudioOut::Close(bool discard, bool quiet) {
         FParams.SetOpened(false);
     }
     if (const std::uint32_t result = FHandle->Reset(); result && !quiet) {
-        Report(CantRestartDeviceText, result);
+        Report(CantRestartDeviceText, result, WaveErrorDetail());
         return false;
     }
     if (FThread) {
@@ -305,7 +310,7 @@ void TAudioOut::Restart() {
     if (!FHandle)
         return;
     if (const std::uint32_t result = FHandle->Start())
-        Report(CantRestartDeviceText, result);
+        Report(CantRestartDeviceText, result, WaveErrorDetail());
 }
 
 void TAudioOut::DeviceMessage(const TWaveThreadMessage& message) {
@@ -337,7 +342,13 @@ void TAudioOut::DeviceMessage(const TWaveThreadMessage& message) {
             FPaused = true;
             FPlaying = false;
             FPrefilled = false;
+            // What the device still holds is queued for the new prefill as much as what comes
+            // next: counting only new buffers would let the delay bound drop every one of them
+            // while the device waits for a prefill that never comes.
             FQueuedMs = 0;
+            auto list = FParams.Lock();
+            for (const auto& wave : FParams.Buffers())
+                FQueuedMs += CountedMs(wave->Buffer);
         }
         Drain(true);
         break;
@@ -361,6 +372,7 @@ void TAudioOut::DeviceMessage(const TWaveThreadMessage& message) {
 void TAudioOut::DeviceFailed() {
     const std::uint64_t generation = FFailedGeneration.load();
     const std::uint32_t code = FFailedCode.load();
+    std::string device, reason;
     {
         TWriteLockSection section(Lock());
         if (!section)
@@ -369,26 +381,28 @@ void TAudioOut::DeviceFailed() {
             auto list = FParams.Lock();
             if (!FParams.Opened() || generation != FParams.Generation())
                 return; // closed or opened anew since
+            device = FDevice.Label(FOpenId);
+        reason = FHandle ? FHandle->FailureReason() : std::string();
         }
         Close(false, true);
     }
-    ReportError(CantRestartDeviceText, code);
+    ReportDeviceLost(CantRestartDeviceText, code, device, reason);
 }
 
-void TAudioOut::Report(const char* text, std::uint32_t code) {
+void TAudioOut::Report(const char* text, std::uint32_t code, const std::string& reason) {
     if (OnGuiThread()) {
-        ReportError(text, code);
+        ReportError(text, code, FDevice.TellFailure(FOpenId, text, code, reason));
         return;
     }
     {
         std::lock_guard guard(FErrorLock);
-        FErrors.emplace_back(text, code);
+        FErrors.push_back({text, code, reason});
     }
     FErrorNotify.Signal(true);
 }
 
 void TAudioOut::ReportPending() {
-    std::pair<const char*, std::uint32_t> error;
+    TPendingError error;
     {
         std::lock_guard guard(FErrorLock);
         if (FErrors.empty())
@@ -398,5 +412,6 @@ void TAudioOut::ReportPending() {
         if (!FErrors.empty())
             FErrorNotify.Signal(true);
     }
-    ReportError(error.first, error.second);
+    ReportError(error.Text, error.Code,
+                FDevice.TellFailure(FOpenId, error.Text, error.Code, error.Reason));
 }

@@ -87,7 +87,8 @@ private:
     void DeviceMessage(const TWaveThreadMessage& message);
     void DeviceFailed();  // GUI thread
     void ReportPending(); // GUI thread
-    void Report(const char* text, std::uint32_t code);
+    // reason: the wave layer's detail, taken on the thread that met the failure.
+    void Report(const char* text, std::uint32_t code, const std::string& reason);
 
     TWaveDeviceSystem& FSystem;
     TAudioOutDevice FDevice;
@@ -111,6 +112,7 @@ private:
     std::unique_ptr<TWaveHandle> FHandle; // set and cleared under both locks
     std::unique_ptr<TWaveThread> FThread; // the output callback thread of the open device
     std::atomic<bool> FDeviceOpen{false};
+    int FOpenId = WaveMapper; // the device opened last, for messages (GUI thread)
 
     std::atomic<std::uint64_t> FDroppedBuffers{0};
     std::atomic<std::uint64_t> FUnderruns{0};
@@ -118,7 +120,12 @@ private:
     std::atomic<std::uint32_t> FFailedCode{0};
     std::atomic<std::uint64_t> FFailedGeneration{0};
     std::mutex FErrorLock;
-    std::deque<std::pair<const char*, std::uint32_t>> FErrors;
+    struct TPendingError {
+        const char* Text = nullptr;
+        std::uint32_t Code = 0;
+        std::string Reason;
+    };
+    std::deque<TPendingError> FErrors;
 
     TMainThreadNotify FDrainNotify;
     TMainThreadNotify FFailureNotify;

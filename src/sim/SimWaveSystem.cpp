@@ -27,7 +27,11 @@ std::uint32_t TSimWaveSystem::DeviceName(TWaveDirection direction, int id, std::
     }
     if (id < 0 || !FReal)
         return WaveErrorBadDeviceId;
-    return FReal->DeviceName(direction, id - 1, name);
+    const std::uint32_t result = FReal->DeviceName(direction, id - 1, name);
+    // "Default" is the virtual device here; the real default keeps a name of its own.
+    if (result == WaveNoError && IsDefaultDeviceName(name))
+        name = RealDefaultName;
+    return result;
 }
 
 std::uint32_t TSimWaveSystem::Open(TWaveDirection direction, int id, const std::uint8_t* header,

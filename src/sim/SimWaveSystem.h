@@ -16,6 +16,8 @@ class TSimWaveSystem : public TWaveDeviceSystem {
 public:
     static constexpr const char* LineInName = "Virtual line-in";
     static constexpr const char* LineOutName = "Virtual line-out";
+    // The real system's default device, which "Default" does not reach while simulating.
+    static constexpr const char* RealDefaultName = "ALSA default";
 
     // recordPath: "" records nothing (see PrepareWavFile for the check at start-up); real:
     // the system whose devices follow the virtual ones, or none.

@@ -228,6 +228,15 @@ std::vector<TOptionsSetting> TOptionsForm::SettingsToWrite() const {
 
 void TOptionsForm::BitBtn1Click() {
     TOptionsHost& host = *FHost;
+    // The devices and the capture format first, so that digital sound switched on below starts
+    // on them (and a chain that plays moves to them once).
+    // A device no longer in the list shows no selection and stays as it was.
+    if (ComboBoxAudioDevices->currentIndex() >= 0)
+        host.SetInDevice(ComboBoxAudioDevices->currentText());
+    if (ComboBoxAudioOut->currentIndex() >= 0)
+        host.SetOutDevice(ComboBoxAudioOut->currentText());
+    host.SetCaptureFormat(SelectedNumber(ComboBoxBits, 16),
+                          SelectedNumber(ComboBoxSampleRate, 44100));
     host.SetDigitalAudio(CheckBoxDirectSound->isChecked());
     host.SetDebug(CheckBoxDebug->isChecked());
     host.SetScreenSnap(CheckBoxScreenSnap->isChecked());
@@ -239,11 +248,6 @@ void TOptionsForm::BitBtn1Click() {
     host.SetHardVolume(TrackBarHardVolume->value());
     if (host.Module() == 2)
         host.SendChipVolume(host.HardVolume());
-    // A device no longer in the list shows no selection and stays as it was.
-    if (ComboBoxAudioDevices->currentIndex() >= 0)
-        host.SetInDevice(ComboBoxAudioDevices->currentText());
-    if (ComboBoxAudioOut->currentIndex() >= 0)
-        host.SetOutDevice(ComboBoxAudioOut->currentText());
 
     std::optional<QString> failure;
     try {
@@ -253,8 +257,6 @@ void TOptionsForm::BitBtn1Click() {
     }
     // The running program follows the dialog whether or not the file could be written, so
     // that what the user chose is in force everywhere, not only up to the failed write.
-    host.SetCaptureFormat(SelectedNumber(ComboBoxBits, 16),
-                          SelectedNumber(ComboBoxSampleRate, 44100));
     host.SetLogVisible(CheckBoxDebug->isChecked());
     if (failure) {
         // The dialog stays open with the user's choices, so OK can try the write again.

@@ -250,6 +250,22 @@ TEST(AudioOut, AnUnderrunPrefillsAgainBeforePlaying) {
     EXPECT_EQ(rig.Output.Underruns(), 1u);
 }
 
+TEST(AudioOut, AnUnderrunWithTheDeviceStillFullPlaysAgainWithoutDroppingEverything) {
+    // A starved output: the device ran dry while it still held what it had been given. That
+    // counts toward the new prefill as it counts toward the delay bound, so playback goes on
+    // instead of every new buffer being dropped while waiting for a prefill that never comes.
+    TOutputRig rig;
+    rig.Play();
+    rig.Send(1, 23); // 15 at the device and playing, 8 waiting
+    rig.Device().Underrun();
+    ASSERT_TRUE(WaitFor([&] { return rig.Output.Underruns() == 1; }));
+    rig.Send(24, 30);
+    ASSERT_TRUE(WaitFor([&] { return rig.System.Count("start") == 2; }));
+    rig.Device().Complete(23);
+    ASSERT_TRUE(WaitFor([&] { return rig.System.Added().size() > 23; }));
+    EXPECT_EQ(rig.System.Added().back(), 30);
+}
+
 TEST(AudioOut, AFailedDeviceIsReportedOnTheGuiThreadAndTheNextStreamReopens) {
     TOutputRig rig;
     rig.RecordErrors();

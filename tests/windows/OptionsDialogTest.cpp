@@ -110,7 +110,11 @@ protected:
 
     // What OK does with the fake's starting state and nothing changed in the dialog.
     static std::vector<std::string> UnchangedOk(const std::string& moduleSetting = "1") {
-        return {"digital 1",
+        // The devices and the format before digital sound: switched on, it starts on them.
+        return {"in device Line In",
+                "out device Speakers",
+                "capture 16 44100",
+                "digital 1",
                 "debug 0",
                 "snap 1",
                 "module setting " + moduleSetting,
@@ -118,12 +122,9 @@ protected:
                 "rds 1",
                 "send rds",
                 "hard volume 5",
-                "in device Line In",
-                "out device Speakers",
                 "write directsound=1 currentindevicename=Line In currentoutdevicename=Speakers "
                 "debug=0 ScreenSnap=1 audiobits=1 audiosamplerate=5 usedmodule=" +
                     moduleSetting + " userds=1 hardVolume=5",
-                "capture 16 44100",
                 "log visible 0"};
     }
 
@@ -218,7 +219,7 @@ TEST_F(OptionsDialog, OkWithNothingChangedAppliesAndRewritesTheSameInOrder) {
         Form->BitBtn1->click();
         std::vector<std::string> expected = UnchangedOk();
         if (module == 2)
-            expected.insert(expected.begin() + 8, "send chip volume 5");
+            expected.insert(expected.begin() + 11, "send chip volume 5");
         EXPECT_EQ(Host->Log, expected);
         EXPECT_FALSE(Form->isVisible());
     }
@@ -239,13 +240,13 @@ TEST_F(OptionsDialog, ChosenValuesAreAppliedAndStoredAsListPositions) {
 
     // The module choice is only stored (and the volume range follows); nothing reconnects.
     EXPECT_EQ(Host->Log, (std::vector<std::string>{
+                             "in device Default", "out device Headphones", "capture 24 96000",
                              "digital 1", "debug 0", "snap 0", "module setting 2",
                              "update volume range", "rds 0", "send rds", "hard volume 15",
-                             "in device Default", "out device Headphones",
                              "write directsound=1 currentindevicename=Default "
                              "currentoutdevicename=Headphones debug=0 ScreenSnap=0 audiobits=2 "
                              "audiosamplerate=7 usedmodule=2 userds=0 hardVolume=15",
-                             "capture 24 96000", "log visible 0"}));
+                             "log visible 0"}));
 
     // The next showing reads back what was applied.
     Form->show();

@@ -2,7 +2,11 @@
 
 #include "platform/sound/AlsaErrors.h"
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -14,39 +18,59 @@ std::uint32_t FormatResult(int error) {
     return error == -EINVAL ? WaveErrorBadFormat : WaveResultFromAlsa(error);
 }
 
+// What failed, for the user: the step and ALSA's own words.
+std::string Reason(const char* step, int error) {
+    return std::string(step) + ": " + snd_strerror(error);
+}
+
 std::uint32_t SetHardware(snd_pcm_t* pcm, TWaveDirection direction, const TWaveFormat& format,
-                          TAlsaPcm& result) {
+                          TAlsaPcm& result, std::string& reason) {
     snd_pcm_hw_params_t* raw = nullptr;
     if (snd_pcm_hw_params_malloc(&raw) < 0)
         return WaveErrorNoMemory;
     THwParams hw(raw, &snd_pcm_hw_params_free);
     int error = snd_pcm_hw_params_any(pcm, hw.get());
-    if (error < 0)
+    if (error < 0) {
+        reason = Reason("reading the device's capabilities", error);
         return WaveResultFromAlsa(error);
+    }
     const snd_pcm_format_t sampleFormat = AlsaSampleFormat(format.ContainerBits);
+    const auto refuse = [&](const char* what) {
+        reason = std::string("the device refuses ") + what;
+        return WaveErrorBadFormat;
+    };
     if (sampleFormat == SND_PCM_FORMAT_UNKNOWN ||
         snd_pcm_hw_params_set_access(pcm, hw.get(), SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
-        snd_pcm_hw_params_set_format(pcm, hw.get(), sampleFormat) < 0 ||
-        snd_pcm_hw_params_set_channels(pcm, hw.get(), format.Channels) < 0 ||
-        snd_pcm_hw_params_set_rate(pcm, hw.get(), format.SampleRate, 0) < 0)
-        return WaveErrorBadFormat;
+        snd_pcm_hw_params_set_format(pcm, hw.get(), sampleFormat) < 0)
+        return refuse(("the sample format " + std::to_string(format.ContainerBits) + " bits")
+                          .c_str());
+    if (snd_pcm_hw_params_set_channels(pcm, hw.get(), format.Channels) < 0)
+        return refuse((std::to_string(format.Channels) + " channels").c_str());
+    if (snd_pcm_hw_params_set_rate(pcm, hw.get(), format.SampleRate, 0) < 0)
+        return refuse(("the rate " + std::to_string(format.SampleRate) + " Hz").c_str());
     snd_pcm_uframes_t period = PeriodFrames;
     int dir = 0;
-    if ((error = snd_pcm_hw_params_set_period_size_near(pcm, hw.get(), &period, &dir)) < 0)
+    if ((error = snd_pcm_hw_params_set_period_size_near(pcm, hw.get(), &period, &dir)) < 0) {
+        reason = Reason("setting the period", error);
         return FormatResult(error);
+    }
     const unsigned periods = direction == TWaveDirection::Output ? OutputPeriods : CapturePeriods;
     snd_pcm_uframes_t buffer = period * periods;
-    if ((error = snd_pcm_hw_params_set_buffer_size_near(pcm, hw.get(), &buffer)) < 0)
+    if ((error = snd_pcm_hw_params_set_buffer_size_near(pcm, hw.get(), &buffer)) < 0) {
+        reason = Reason("setting the ring", error);
         return FormatResult(error);
-    if ((error = snd_pcm_hw_params(pcm, hw.get())) < 0)
+    }
+    if ((error = snd_pcm_hw_params(pcm, hw.get())) < 0) {
+        reason = Reason("setting up the stream", error);
         return FormatResult(error);
+    }
     snd_pcm_hw_params_get_period_size(hw.get(), &result.PeriodSize, &dir);
     snd_pcm_hw_params_get_buffer_size(hw.get(), &result.BufferSize);
     result.CanPause = snd_pcm_hw_params_can_pause(hw.get()) != 0;
     return WaveNoError;
 }
 
-std::uint32_t SetSoftware(snd_pcm_t* pcm, const TAlsaPcm& result) {
+std::uint32_t SetSoftware(snd_pcm_t* pcm, const TAlsaPcm& result, std::string& reason) {
     snd_pcm_sw_params_t* raw = nullptr;
     if (snd_pcm_sw_params_malloc(&raw) < 0)
         return WaveErrorNoMemory;
@@ -59,10 +83,13 @@ std::uint32_t SetSoftware(snd_pcm_t* pcm, const TAlsaPcm& result) {
     // for Start.
     if (error >= 0)
         error = snd_pcm_sw_params_set_start_threshold(pcm, sw.get(), boundary);
+    // The driver sleeps until a whole period can move.
     if (error >= 0)
         error = snd_pcm_sw_params_set_avail_min(pcm, sw.get(), result.PeriodSize);
     if (error >= 0)
         error = snd_pcm_sw_params(pcm, sw.get());
+    if (error < 0)
+        reason = Reason("setting the stream's thresholds", error);
     return WaveResultFromAlsa(error);
 }
 
@@ -84,23 +111,70 @@ snd_pcm_format_t AlsaSampleFormat(unsigned containerBits) {
 }
 
 std::uint32_t OpenAlsaPcm(const std::string& name, TWaveDirection direction,
-                          const TWaveFormat& format, TAlsaPcm& pcm) {
+                          const TWaveFormat& format, TAlsaPcm& pcm, std::string& reason) {
     SilenceAlsaErrors();
     snd_pcm_t* handle = nullptr;
     const snd_pcm_stream_t stream =
         direction == TWaveDirection::Output ? SND_PCM_STREAM_PLAYBACK : SND_PCM_STREAM_CAPTURE;
     const int error = snd_pcm_open(&handle, name.c_str(), stream, SND_PCM_NONBLOCK);
-    if (error < 0)
+    if (error < 0) {
+        reason = Reason("opening", error);
         return WaveResultFromAlsa(error);
+    }
     TAlsaPcm result;
     result.Pcm = handle;
-    std::uint32_t code = SetHardware(handle, direction, format, result);
+    std::uint32_t code = SetHardware(handle, direction, format, result, reason);
     if (code == WaveNoError)
-        code = SetSoftware(handle, result);
+        code = SetSoftware(handle, result, reason);
     if (code != WaveNoError) {
         snd_pcm_close(handle);
         return code;
     }
     pcm = result;
     return WaveNoError;
+}
+
+std::uint32_t OpenAlsaPcmTimed(const std::string& name, TWaveDirection direction,
+                               const TWaveFormat& format, TAlsaPcm& pcm, std::string& reason,
+                               std::chrono::milliseconds limit) {
+    // Shared with the opening thread, which may outlive this call.
+    struct TOpen {
+        std::mutex Mutex;
+        std::condition_variable Done;
+        bool Finished = false;
+        bool Abandoned = false;
+        std::uint32_t Result = WaveErrorGeneric;
+        TAlsaPcm Pcm;
+        std::string Reason;
+    };
+    auto open = std::make_shared<TOpen>();
+    try {
+        std::thread([open, name, direction, format] {
+            TAlsaPcm opened;
+            std::string why;
+            const std::uint32_t result = OpenAlsaPcm(name, direction, format, opened, why);
+            std::lock_guard lock(open->Mutex);
+            if (open->Abandoned) {
+                if (result == WaveNoError)
+                    snd_pcm_close(opened.Pcm);
+                return;
+            }
+            open->Result = result;
+            open->Pcm = opened;
+            open->Reason = std::move(why);
+            open->Finished = true;
+            open->Done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return WaveErrorNoMemory;
+    }
+    std::unique_lock lock(open->Mutex);
+    if (!open->Done.wait_for(lock, limit, [&] { return open->Finished; })) {
+        open->Abandoned = true;
+        reason = "opening: no answer within " + std::to_string(limit.count()) + " ms";
+        return WaveErrorGeneric;
+    }
+    pcm = open->Pcm;
+    reason = std::move(open->Reason);
+    return open->Result;
 }

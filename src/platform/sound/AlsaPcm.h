@@ -14,6 +14,7 @@
 #include "platform/sound/WaveFormat.h"
 
 #include <alsa/asoundlib.h>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,9 @@ inline constexpr snd_pcm_uframes_t PeriodFrames = 1024;
 // more room since nothing waits on it.
 inline constexpr unsigned OutputPeriods = 4;
 inline constexpr unsigned CapturePeriods = 8;
+// The longest the controlling thread waits for a device to open or to answer a command: a
+// device that hangs is given up, the window keeps answering.
+inline constexpr std::chrono::milliseconds DeviceTimeLimit{2000};
 
 // ALSA's format for a container size, or SND_PCM_FORMAT_UNKNOWN.
 snd_pcm_format_t AlsaSampleFormat(unsigned containerBits);
@@ -34,6 +38,13 @@ struct TAlsaPcm {
 };
 
 // Opens and configures the PCM; on failure nothing stays open and the result says why
-// (WaveErrorBadFormat when the device refuses the format).
+// (WaveErrorBadFormat when the device refuses the format), and `reason` in words. May block
+// as long as the device's open does (a file plugin on a FIFO): see OpenAlsaPcmTimed.
 std::uint32_t OpenAlsaPcm(const std::string& name, TWaveDirection direction,
-                          const TWaveFormat& format, TAlsaPcm& pcm);
+                          const TWaveFormat& format, TAlsaPcm& pcm, std::string& reason);
+
+// As OpenAlsaPcm, but gives up after `limit` when the open does not return: the window must
+// keep answering whatever a device does. A late open is closed by the thread that did it.
+std::uint32_t OpenAlsaPcmTimed(const std::string& name, TWaveDirection direction,
+                               const TWaveFormat& format, TAlsaPcm& pcm, std::string& reason,
+                               std::chrono::milliseconds limit);

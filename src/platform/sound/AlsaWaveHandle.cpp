@@ -2,6 +2,7 @@
 
 #include "platform/sound/AlsaErrors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -12,6 +13,39 @@ namespace {
 
 // A device that keeps failing right after each recovery is broken, not busy.
 constexpr unsigned MaxRecoveriesInARow = 8;
+// Device wake-ups in a row that move nothing before the driver stops trusting the descriptors.
+constexpr unsigned TrustedEmptyWakes = 2;
+// How far a capture may run ahead of the clock, beyond its ring, before it is held back: a
+// real device cannot deliver sound before it was recorded, a server may hand over a burst.
+constexpr std::chrono::milliseconds CaptureLead{250};
+
+// What the program holds: the shared driver state, closed when the program lets go of it.
+class TAlsaWaveHandleRef final : public TWaveHandle {
+public:
+    explicit TAlsaWaveHandleRef(std::shared_ptr<TAlsaWaveHandle> handle)
+        : FHandle(std::move(handle)) {}
+    ~TAlsaWaveHandleRef() override { FHandle->Close(); }
+    std::uint32_t AddBuffer(TWaveHeader* header) override { return Relay(FHandle->AddBuffer(header)); }
+    std::uint32_t Start() override { return Relay(FHandle->Start()); }
+    std::uint32_t Pause() override { return Relay(FHandle->Pause()); }
+    std::uint32_t Reset() override { return Relay(FHandle->Reset()); }
+    std::uint32_t Close() override { return FHandle->Close(); }
+    std::uint32_t RingFrames() const override { return FHandle->RingFrames(); }
+    std::string FailureReason() const override { return FHandle->FailureReason(); }
+
+private:
+    // The reason of a failed command is told on the calling thread.
+    std::uint32_t Relay(std::uint32_t result) {
+        SetWaveErrorDetail(result == WaveNoError ? std::string() : FHandle->CommandDetail());
+        return result;
+    }
+
+    std::shared_ptr<TAlsaWaveHandle> FHandle;
+};
+
+std::string Reason(const char* step, int error) {
+    return std::string(step) + ": " + snd_strerror(error);
+}
 
 } // namespace
 
@@ -23,8 +57,8 @@ std::uint32_t TAlsaWaveHandle::Create(TWaveDirection direction, const TWaveForma
         snd_pcm_close(pcm.Pcm);
         return WaveErrorNoMemory;
     }
-    std::unique_ptr<TAlsaWaveHandle> result(
-        new TAlsaWaveHandle(direction, format, pcm, std::move(callback), wakeFd));
+    auto result = std::make_shared<TAlsaWaveHandle>(direction, format, pcm, std::move(callback),
+                                                    wakeFd);
     const int count = snd_pcm_poll_descriptors_count(pcm.Pcm);
     if (count > 0) {
         result->FPollFds.resize(std::size_t(count) + 1);
@@ -32,11 +66,11 @@ std::uint32_t TAlsaWaveHandle::Create(TWaveDirection direction, const TWaveForma
             result->FPollFds.resize(1);
     }
     try {
-        result->FDriver = std::thread([raw = result.get()] { raw->Run(); });
+        result->FDriver = std::thread([self = result] { self->Run(); });
     } catch (const std::system_error&) {
         return WaveErrorNoMemory; // the destructor closes the PCM
     }
-    handle = std::move(result);
+    handle = std::make_unique<TAlsaWaveHandleRef>(std::move(result));
     return WaveNoError;
 }
 
@@ -63,7 +97,7 @@ std::uint32_t TAlsaWaveHandle::AddBuffer(TWaveHeader* header) {
         header->BytesRecorded = 0;
     {
         std::lock_guard lock(FMutex);
-        if (FDriverEnded)
+        if (FDriverEnded || FHung)
             return WaveErrorNoDriver;
         FQueue.Push(header);
     }
@@ -90,25 +124,52 @@ std::uint32_t TAlsaWaveHandle::Reset() {
 std::uint32_t TAlsaWaveHandle::Close() {
     if (FClosed)
         return WaveErrorInvalidHandle;
-    if (FDriver.joinable())
+    FClosed = true;
+    if (FDriver.joinable() && !FHung)
         Command(TCommand::Close);
+    if (FHung) {
+        // The driver is stuck inside the device: cut its callback off (it holds no buffer of the
+        // caller's afterwards) and leave it; it ends, closing nothing, when the device lets go.
+        {
+            std::lock_guard notify(FNotifyMutex);
+            FCallbackOff = true;
+        }
+        if (FDriver.joinable())
+            FDriver.detach();
+        return WaveNoError;
+    }
     JoinDriver();
     // The driver has ended: this thread alone touches the PCM now.
     snd_pcm_drop(FPcm.Pcm);
     snd_pcm_close(FPcm.Pcm);
     ::close(FWakeFd);
-    FClosed = true;
     return WaveNoError;
 }
 
+std::string TAlsaWaveHandle::CommandDetail() {
+    std::lock_guard lock(FMutex);
+    return FCommandDetail;
+}
+
 std::uint32_t TAlsaWaveHandle::Command(TCommand command) {
+    if (FHung) {
+        std::lock_guard lock(FMutex);
+        FCommandDetail = "the device stopped answering";
+        return WaveErrorNoDriver;
+    }
     {
         std::unique_lock lock(FMutex);
         if (!FDriverEnded) {
             FCommand = command;
             FCommandPending = true;
             Wake();
-            FAnswered.wait(lock, [this] { return !FCommandPending || FDriverEnded; });
+            if (!FAnswered.wait_for(lock, DeviceTimeLimit,
+                                    [this] { return !FCommandPending || FDriverEnded; })) {
+                FHung = true;
+                FCommandDetail = "no answer within " +
+                                 std::to_string(DeviceTimeLimit.count()) + " ms";
+                return WaveErrorNoDriver;
+            }
             if (!FCommandPending)
                 return FCommandResult;
             // The driver ended (its device failed) before it took the command.
@@ -130,8 +191,11 @@ std::uint32_t TAlsaWaveHandle::AfterDriverEnded(TCommand command) {
     case TCommand::Close:
     case TCommand::None:
         return WaveNoError;
-    default:
+    default: {
+        std::lock_guard lock(FMutex);
+        FCommandDetail = FFailureReason;
         return FFailure != WaveNoError ? FFailure : WaveErrorNoDriver;
+    }
     }
 }
 
@@ -157,10 +221,12 @@ void TAlsaWaveHandle::Run() {
             FCommand = TCommand::None;
         }
         if (command != TCommand::None) {
+            FDetail.clear();
             const std::uint32_t result = Execute(command);
             {
                 std::lock_guard lock(FMutex);
                 FCommandResult = result;
+                FCommandDetail = FDetail;
                 FCommandPending = false;
             }
             FAnswered.notify_all();
@@ -171,7 +237,9 @@ void TAlsaWaveHandle::Run() {
             FDirection == TWaveDirection::Output ? TransferOutput() : TransferCapture();
         if (step == TStep::Failed)
             break;
-        if (step != TStep::Progress)
+        if (step == TStep::Progress)
+            FEmptyWakes = 0;
+        else
             WaitForWork(step);
     }
     if (FFailure != WaveNoError) {
@@ -209,8 +277,10 @@ std::uint32_t TAlsaWaveHandle::StartCapture() {
     if (error >= 0)
         error = snd_pcm_start(FPcm.Pcm);
     if (error < 0)
-        return CommandError(error);
+        return CommandError(error, "starting");
     FActive = true;
+    FPaceStart = std::chrono::steady_clock::now();
+    FPaceFrames = 0;
     return WaveNoError;
 }
 
@@ -219,11 +289,14 @@ std::uint32_t TAlsaWaveHandle::StartOutput() {
     if (!FActive && snd_pcm_state(FPcm.Pcm) == SND_PCM_STATE_XRUN) {
         const int error = snd_pcm_prepare(FPcm.Pcm);
         if (error < 0)
-            return CommandError(error);
+            return CommandError(error, "preparing");
         FWritten = false;
     }
     FActive = true;
-    return Resume() ? WaveNoError : FFailure;
+    if (Resume())
+        return WaveNoError;
+    FDetail = FFailureReason;
+    return FFailure;
 }
 
 // Holding stops the feeding; a device that can pause also stops playing what its ring holds,
@@ -233,7 +306,7 @@ std::uint32_t TAlsaWaveHandle::PauseOutput() {
     if (FPcm.CanPause && snd_pcm_state(FPcm.Pcm) == SND_PCM_STATE_RUNNING) {
         const int error = snd_pcm_pause(FPcm.Pcm, 1);
         if (error < 0 && AlsaDeviceGone(error))
-            return CommandError(error);
+            return CommandError(error, "pausing");
     }
     return WaveNoError;
 }
@@ -246,7 +319,7 @@ std::uint32_t TAlsaWaveHandle::ResetDevice() {
     FWritten = false;
     FRecoveries = 0;
     HandBack();
-    return error < 0 ? CommandError(error) : WaveNoError;
+    return error < 0 ? CommandError(error, "stopping") : WaveNoError;
 }
 
 // Output while playing: set the stream going once frames are in its ring (writes never start
@@ -284,7 +357,7 @@ bool TAlsaWaveHandle::Resume() {
 // and holds until Start; capture starts again at once. Anything else fails the device.
 bool TAlsaWaveHandle::Recover(int error) {
     if (++FRecoveries > MaxRecoveriesInARow) {
-        Fail(error);
+        Fail(error, "recovering the stream");
         return false;
     }
     int result;
@@ -295,7 +368,7 @@ bool TAlsaWaveHandle::Recover(int error) {
     else
         result = error;
     if (result < 0) {
-        Fail(result);
+        Fail(result, FDirection == TWaveDirection::Output ? "playing" : "recording");
         return false;
     }
     FWritten = false;
@@ -304,34 +377,50 @@ bool TAlsaWaveHandle::Recover(int error) {
             FActive = false;
             Notify(TWaveMessage::Underrun, nullptr);
         }
-    } else if (FActive && (result = snd_pcm_start(FPcm.Pcm)) < 0) {
-        Fail(result);
-        return false;
+    } else if (FActive) {
+        if ((result = snd_pcm_start(FPcm.Pcm)) < 0) {
+            Fail(result, "starting again");
+            return false;
+        }
+        FPaceStart = std::chrono::steady_clock::now();
+        FPaceFrames = 0;
     }
     return true;
 }
 
 // A command that ALSA refused answers with the error; only a vanished device ends the driver.
-std::uint32_t TAlsaWaveHandle::CommandError(int error) {
-    return AlsaDeviceGone(error) ? Fail(error) : WaveResultFromAlsa(error);
+std::uint32_t TAlsaWaveHandle::CommandError(int error, const char* step) {
+    if (AlsaDeviceGone(error))
+        return Fail(error, step);
+    FDetail = Reason(step, error);
+    return WaveResultFromAlsa(error);
 }
 
-std::uint32_t TAlsaWaveHandle::Fail(int error) {
+std::uint32_t TAlsaWaveHandle::Fail(int error, const char* step) {
     const std::uint32_t code = WaveResultFromAlsa(error);
     FFailure = code != WaveNoError ? code : WaveErrorGeneric;
+    FFailureReason = Reason(step, error);
+    FDetail = FFailureReason;
     return FFailure;
 }
 
 TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferOutput() {
+    FWaitMs = -1;
     bool moved = false;
     while (TWaveHeader* head = Head()) {
-        const snd_pcm_uframes_t frames = (head->BufferLength - FOffset) / FFormat.BlockAlign;
-        const snd_pcm_sframes_t written = snd_pcm_writei(FPcm.Pcm, head->Data + FOffset, frames);
-        if (written == -EAGAIN || written == 0) {
-            if (!FActive)
-                return TStep::Idle; // the ring is full and held: only a command changes that
-            return Resume() ? TStep::WaitDevice : TStep::Failed;
+        const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
+        if (avail < 0) {
+            if (!Recover(int(avail)))
+                return TStep::Failed;
+            continue;
         }
+        if (avail == 0)
+            break;
+        const snd_pcm_uframes_t frames = std::min<snd_pcm_uframes_t>(
+            (head->BufferLength - FOffset) / FFormat.BlockAlign, snd_pcm_uframes_t(avail));
+        const snd_pcm_sframes_t written = snd_pcm_writei(FPcm.Pcm, head->Data + FOffset, frames);
+        if (written == -EAGAIN || written == 0)
+            break;
         if (written < 0) {
             if (!Recover(int(written)))
                 return TStep::Failed;
@@ -346,33 +435,62 @@ TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferOutput() {
             Finish(TWaveMessage::Done);
         }
     }
-    if (FActive) {
-        if (!Resume())
-            return TStep::Failed;
-        // Nothing left to write: look whether the ring has run dry, so that the underrun is
-        // reported when it happens, not when the next buffer comes.
-        const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
-        if (avail < 0 && !Recover(int(avail)))
-            return TStep::Failed;
-    }
+    // Held: only a command or a new buffer changes anything.
+    if (!FActive)
+        return moved ? TStep::Progress : TStep::Idle;
+    if (!Resume())
+        return TStep::Failed;
+    if (Head() != nullptr)
+        return moved ? TStep::Progress : TStep::WaitDevice; // the ring is full
+    if (snd_pcm_state(FPcm.Pcm) != SND_PCM_STATE_RUNNING)
+        return moved ? TStep::Progress : TStep::Idle;
+    // Nothing left to write: notice the ring running dry when it happens, not when the next
+    // buffer comes, so that the underrun is reported and the prefill starts again.
+    const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
+    if (avail < 0)
+        return Recover(int(avail)) ? TStep::Progress : TStep::Failed;
+    if (snd_pcm_uframes_t(avail) >= FPcm.BufferSize)
+        return Recover(-EPIPE) ? TStep::Progress : TStep::Failed;
+    const snd_pcm_uframes_t left = FPcm.BufferSize - snd_pcm_uframes_t(avail);
+    FWaitMs = int(left * 1000 / FFormat.SampleRate) + 1;
     return moved ? TStep::Progress : TStep::Idle;
 }
 
 TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferCapture() {
+    FWaitMs = -1;
     if (!FActive)
         return TStep::Idle;
+    bool moved = false;
     // Without buffers the ring overruns; the first read after one comes recovers it.
     while (TWaveHeader* head = Head()) {
-        const snd_pcm_uframes_t frames = (head->BufferLength - FOffset) / FFormat.BlockAlign;
+        if (PacedAhead())
+            return TStep::Idle;
+        const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
+        if (avail < 0) {
+            if (!Recover(int(avail)))
+                return TStep::Failed;
+            continue;
+        }
+        if (avail == 0) {
+            if (snd_pcm_state(FPcm.Pcm) == SND_PCM_STATE_PREPARED) {
+                if (const int error = snd_pcm_start(FPcm.Pcm); error < 0 && !Recover(error))
+                    return TStep::Failed;
+            }
+            return moved ? TStep::Progress : TStep::WaitDevice;
+        }
+        const snd_pcm_uframes_t frames = std::min<snd_pcm_uframes_t>(
+            (head->BufferLength - FOffset) / FFormat.BlockAlign, snd_pcm_uframes_t(avail));
         const snd_pcm_sframes_t read = snd_pcm_readi(FPcm.Pcm, head->Data + FOffset, frames);
         if (read == -EAGAIN || read == 0)
-            return TStep::WaitDevice;
+            return moved ? TStep::Progress : TStep::WaitDevice;
         if (read < 0) {
             if (!Recover(int(read)))
                 return TStep::Failed;
             continue;
         }
         FRecoveries = 0;
+        moved = true;
+        FPaceFrames += std::uint64_t(read);
         FOffset += std::uint32_t(read) * FFormat.BlockAlign;
         if (FOffset >= head->BufferLength) {
             head->BytesRecorded = head->BufferLength;
@@ -380,26 +498,53 @@ TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferCapture() {
             Finish(TWaveMessage::Data);
         }
     }
-    return TStep::Idle;
+    return moved ? TStep::Progress : TStep::Idle;
+}
+
+// A capture that has delivered more than the clock allows is not a sound card: hold it back
+// until real time catches up, so that a null or file PCM cannot spin the program.
+bool TAlsaWaveHandle::PacedAhead() {
+    using namespace std::chrono;
+    const auto lead = CaptureLead + milliseconds(FPcm.BufferSize * 1000 / FFormat.SampleRate);
+    const auto due = FPaceStart + microseconds(FPaceFrames * 1000000 / FFormat.SampleRate);
+    const auto now = steady_clock::now();
+    if (due <= now + lead)
+        return false;
+    FWaitMs = int(duration_cast<milliseconds>(due - lead - now).count()) + 1;
+    return true;
 }
 
 void TAlsaWaveHandle::WaitForWork(TStep step) {
-    const bool device = step == TStep::WaitDevice && FPollFds.size() > 1;
-    // Playing with nothing to write: wake once a period to notice an underrun.
-    const int timeout = step == TStep::Idle && FActive && FDirection == TWaveDirection::Output
-                            ? int(FPcm.PeriodSize * 1000 / FFormat.SampleRate) + 1
-                            : -1;
+    bool device = step == TStep::WaitDevice && FPollFds.size() > 1;
+    int timeout = FWaitMs;
+    if (step == TStep::WaitDevice && !FTrustDescriptors) {
+        // The plugin's descriptors say ready when nothing can move (the pipewire plugin keeps
+        // its eventfd readable while the ring is full): sleep until a period can move instead.
+        device = false;
+        const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
+        const snd_pcm_uframes_t need =
+            avail >= 0 && snd_pcm_uframes_t(avail) < FPcm.PeriodSize
+                ? FPcm.PeriodSize - snd_pcm_uframes_t(avail)
+                : 0;
+        timeout = int(need * 1000 / FFormat.SampleRate) + 1;
+    }
     const nfds_t count = device ? FPollFds.size() : 1;
-    if (::poll(FPollFds.data(), count, timeout) <= 0)
+    const int ready = ::poll(FPollFds.data(), count, timeout);
+    if (ready <= 0)
         return;
     if (FPollFds[0].revents & POLLIN) {
         std::uint64_t value;
         [[maybe_unused]] const ssize_t read = ::read(FWakeFd, &value, sizeof value);
     }
     if (device) {
-        // Some plugins do their bookkeeping here; what it says is seen by the next transfer.
+        // Plugins do their bookkeeping here (some clear their descriptor); what it says is
+        // seen by the next transfer.
         unsigned short revents = 0;
         snd_pcm_poll_descriptors_revents(FPcm.Pcm, &FPollFds[1], unsigned(count - 1), &revents);
+        // A wake-up by the device that moves nothing, again and again, means the descriptors
+        // cannot be trusted; Run counts them through FEmptyWakes.
+        if (!(FPollFds[0].revents & POLLIN) && ++FEmptyWakes > TrustedEmptyWakes)
+            FTrustDescriptors = false;
     }
 }
 
@@ -442,6 +587,9 @@ void TAlsaWaveHandle::HandBack() {
 
 // The callback only queues; an exception from it must still not end the driver thread.
 void TAlsaWaveHandle::Notify(TWaveMessage message, TWaveHeader* header) {
+    std::lock_guard notify(FNotifyMutex);
+    if (FCallbackOff)
+        return;
     try {
         FCallback(message, header);
     } catch (...) {

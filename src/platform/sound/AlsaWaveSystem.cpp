@@ -41,15 +41,20 @@ public:
                 return WaveErrorBadDeviceId;
             pcmName = names[std::size_t(id)];
         }
+        SetWaveErrorDetail({});
         const std::optional<TWaveFormat> format = ParseWaveFormatHeader(header);
         if (!format)
             return WaveErrorBadFormat;
         if (!callback)
             return WaveErrorInvalidParam;
         TAlsaPcm pcm;
-        const std::uint32_t result = OpenAlsaPcm(pcmName, direction, *format, pcm);
-        if (result != WaveNoError)
+        std::string reason;
+        const std::uint32_t result =
+            OpenAlsaPcmTimed(pcmName, direction, *format, pcm, reason, DeviceTimeLimit);
+        if (result != WaveNoError) {
+            SetWaveErrorDetail(std::move(reason));
             return result;
+        }
         return TAlsaWaveHandle::Create(direction, *format, pcm, std::move(callback), handle);
     }
 

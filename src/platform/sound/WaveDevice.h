@@ -40,6 +40,9 @@ enum : std::uint32_t {
 
 inline constexpr int WaveMapper = -1; // the default device
 
+// True when name is "DEFAULT" in any letter case: the name of the default device.
+bool IsDefaultDeviceName(const std::string& name);
+
 // One buffer handed to a device (the WAVEHDR of the Windows model).
 struct TWaveHeader {
     std::uint8_t* Data = nullptr;
@@ -82,7 +85,19 @@ public:
     // Ends the driver thread and closes the device; buffers still held are never touched
     // again. A closed handle answers every call with WaveErrorInvalidHandle.
     virtual std::uint32_t Close() = 0;
+    // Output: frames the device keeps between a buffer reported Done and what is heard (its
+    // ring); part of the delay the caller cannot see in its own queue.
+    virtual std::uint32_t RingFrames() const { return 0; }
+    // Why the device failed for good, in words ("" when it did not, or cannot tell); read by
+    // the controlling thread after the Failed message.
+    virtual std::string FailureReason() const { return {}; }
 };
+
+// Why the last failing call of the wave layer on this thread failed, in words: the device and
+// what the system said ("" when it had nothing to add). Set by each failing Open, Start, Pause
+// and Reset, read right after it on the same thread.
+const std::string& WaveErrorDetail();
+void SetWaveErrorDetail(std::string detail);
 
 enum class TWaveDirection { Input, Output };
 

@@ -3,7 +3,9 @@
 #include "FileBytes.h"
 #include "platform/sound/WaveDevice.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -17,9 +19,11 @@ QString Config(const TAlsaTestConfig& config) {
                "pcm.testout { type file; slave.pcm null; file \"%2\"; format raw;\n"
                "    hint { show on; description \"Test output|IOIDOutput\" } }\n"
                "pcm.testboth { type null; hint { show on; description \"Test both\" } }\n"
+               "pcm.testfifo { type file; slave.pcm null; file \"%4\"; format raw }\n"
                "pcm_type.testdev { lib \"%3\" }\n"
                "pcm.testdev { type testdev; hint { show on; description \"Test device\" } }\n")
-        .arg(config.InputFile, config.OutputFile, QStringLiteral(ORVALEN_TESTDEV_PLUGIN));
+        .arg(config.InputFile, config.OutputFile, QStringLiteral(ORVALEN_TESTDEV_PLUGIN),
+             config.Fifo);
 }
 
 } // namespace
@@ -30,6 +34,8 @@ const TAlsaTestConfig& AlsaTestConfig() {
         TAlsaTestConfig result;
         result.InputFile = dir.filePath("input.raw");
         result.OutputFile = dir.filePath("output.raw");
+        result.Fifo = dir.filePath("fifo");
+        ::mkfifo(QFile::encodeName(result.Fifo).constData(), 0600);
         const QString path = dir.filePath("asound.conf");
         WriteFileBytes(path, Config(result).toUtf8());
         // The capture PCM opens its input file when it is opened, so one must exist.

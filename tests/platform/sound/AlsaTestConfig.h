@@ -6,6 +6,7 @@
 //   testout  - playback writing the raw bytes it is given to OutputFile()
 //   testboth - a null device listed for both directions
 //   testdev  - the test plugin (plugin/TestDevicePlugin.h), stereo S16_LE 44100 Hz only
+//   testfifo - playback into Fifo(), which nobody reads: its open never returns
 // None of them keeps real time: they move data as fast as they are asked.
 
 #include "PatternBytes.h"
@@ -21,6 +22,7 @@ enum class TWaveDirection;
 struct TAlsaTestConfig {
     QString InputFile;
     QString OutputFile;
+    QString Fifo;
 };
 
 // Writes the configuration once per process and points ALSA at it.

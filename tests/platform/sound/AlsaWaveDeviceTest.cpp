@@ -8,7 +8,11 @@
 #include "platform/sound/WaveDevice.h"
 
 #include <QFile>
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -255,9 +259,13 @@ TEST_F(AlsaWaveDeviceTest, RefusesWhatItCannotCarryWithoutOpeningAnything) {
     EXPECT_EQ(handle, nullptr);
     // A PCM name the configuration does not know (a device listed once and gone since).
     TAlsaPcm pcm;
-    EXPECT_EQ(OpenAlsaPcm("nonesuch", TWaveDirection::Output, {2, 44100, 16, 16, 4, 3}, pcm),
-              WaveErrorBadDeviceId);
+    std::string reason;
+    EXPECT_EQ(
+        OpenAlsaPcm("nonesuch", TWaveDirection::Output, {2, 44100, 16, 16, 4, 3}, pcm, reason),
+        WaveErrorBadDeviceId);
     EXPECT_EQ(pcm.Pcm, nullptr);
+    // The user learns which step failed and what ALSA said.
+    EXPECT_NE(reason.find("opening: "), std::string::npos) << reason;
 
     // A buffer that is not whole frames, or no buffer at all.
     ASSERT_EQ(System->Open(TWaveDirection::Input, capture, good.data(), Log.Callback(), handle),
@@ -288,4 +296,37 @@ TEST_F(AlsaWaveDeviceTest, ListsDefaultFirstAndEachDirectionsOwnDevices) {
         EXPECT_EQ(has("testcap"), direction == TWaveDirection::Input);
         EXPECT_EQ(has("testout"), direction == TWaveDirection::Output);
     }
+}
+
+TEST_F(AlsaWaveDeviceTest, AnOpenThatHangsIsGivenUpAndTheDeviceClosedWhenItAnswersLate) {
+    // A file plugin writing into a FIFO nobody reads blocks in its open.
+    TAlsaPcm pcm;
+    std::string reason;
+    EXPECT_EQ(OpenAlsaPcmTimed("testfifo", TWaveDirection::Output, {2, 44100, 16, 16, 4, 3}, pcm,
+                               reason, std::chrono::milliseconds(300)),
+              WaveErrorGeneric);
+    EXPECT_EQ(pcm.Pcm, nullptr);
+    EXPECT_EQ(reason, "opening: no answer within 300 ms");
+    // A reader lets the late open finish; it closes what it opened by itself.
+    const int reader =
+        ::open(QFile::encodeName(Config->Fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::close(reader);
+}
+
+TEST_F(AlsaWaveDeviceTest, ACaptureFasterThanRealTimeIsPacedToItsRate) {
+    // A null PCM delivers silence as fast as it is asked: held to about the clock, it cannot
+    // spin the program.
+    auto handle = OpenNamed(TWaveDirection::Input, "testboth", WaveHeader(2, 44100, 16));
+    ASSERT_NE(handle, nullptr);
+    for (int i = 0; i < 200; ++i) // 4.6 s of sound
+        ASSERT_EQ(handle->AddBuffer(Buffers.Add(4096)), WaveNoError);
+    ASSERT_EQ(handle->Start(), WaveNoError);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const std::size_t filled = Log.Count();
+    EXPECT_GE(filled, 1u);
+    // 0.5 s, plus the allowed lead and the ring: about 40 buffers of 23 ms; not all 200.
+    EXPECT_LE(filled, 60u);
+    EXPECT_EQ(handle->Close(), WaveNoError);
 }

@@ -135,6 +135,38 @@ TEST_F(AlsaWaveTestDeviceTest, AnUnderrunIsReportedOnceAndTheOutputWaitsForStart
     EXPECT_EQ(handle->Close(), WaveNoError);
 }
 
+TEST_F(AlsaWaveTestDeviceTest, ADescriptorThatStaysReadyDoesNotMakeTheDriverSpin) {
+    // A sound server's plugin may keep its descriptor readable while nothing can move: the
+    // driver must sleep until a period can, not look again and again.
+    for (TWaveDirection direction : {TWaveDirection::Output, TWaveDirection::Input}) {
+        SCOPED_TRACE(direction == TWaveDirection::Output ? "output" : "capture");
+        TestDeviceClear();
+        TWaveLog log;
+        std::unique_ptr<TWaveHandle> handle;
+        ASSERT_EQ(System->Open(direction, WaveDeviceId(*System, direction, "testdev"),
+                               WaveHeader(2, 44100, 16).data(), log.Callback(), handle),
+                  WaveNoError);
+        TestDeviceAlwaysReady();
+        // Output: a full ring and more waiting; capture: buffers waiting for sound.
+        const std::size_t given = direction == TWaveDirection::Output ? 6 : 2;
+        for (std::size_t i = 0; i < given; ++i)
+            ASSERT_EQ(handle->AddBuffer(Buffers.Add(PeriodBytes)), WaveNoError);
+        ASSERT_EQ(handle->Start(), WaveNoError);
+        const std::size_t moved = direction == TWaveDirection::Output ? 4 : 0;
+        ASSERT_TRUE(log.WaitFor(moved));
+        const unsigned long before = TestDevicePointerCalls();
+        std::this_thread::sleep_for(500ms);
+        // About one look a period (23 ms); a driver that spins looks many thousand times.
+        EXPECT_LT(TestDevicePointerCalls() - before, 200u);
+        EXPECT_EQ(log.Count(), moved);
+
+        // It still moves sound as soon as the device does.
+        TestDeviceGrant(1024);
+        EXPECT_TRUE(log.WaitFor(moved + 1));
+        EXPECT_EQ(handle->Close(), WaveNoError);
+    }
+}
+
 TEST_F(AlsaWaveTestDeviceTest, AVanishedDeviceFailsOnceAndItsHandleStaysSafe) {
     for (TWaveDirection direction : {TWaveDirection::Output, TWaveDirection::Input}) {
         SCOPED_TRACE(direction == TWaveDirection::Output ? "output" : "capture");

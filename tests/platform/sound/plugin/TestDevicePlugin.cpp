@@ -19,6 +19,8 @@ struct TState {
     snd_pcm_uframes_t Granted = 0;
     snd_pcm_uframes_t Hardware = 0; // frames the device moved since prepare
     snd_pcm_uframes_t Moved = 0;    // frames the program moved since prepare
+    bool AlwaysReady = false;
+    unsigned long PointerCalls = 0;
     int WakeFd = -1;
 };
 
@@ -70,6 +72,7 @@ int Prepare(snd_pcm_ioplug_t*) {
 snd_pcm_sframes_t Pointer(snd_pcm_ioplug_t* io) {
     std::lock_guard lock(State().Mutex);
     TState& s = State();
+    ++s.PointerCalls;
     if (s.Vanished) {
         snd_pcm_ioplug_set_state(io, SND_PCM_STATE_DISCONNECTED);
         return snd_pcm_sframes_t(s.Hardware % io->buffer_size);
@@ -103,8 +106,10 @@ int PollRevents(snd_pcm_ioplug_t* io, struct pollfd* fds, unsigned int, unsigned
         return 0;
     }
     if (fds[0].revents & POLLIN) {
-        std::uint64_t value;
-        [[maybe_unused]] const ssize_t drained = ::read(fds[0].fd, &value, sizeof value);
+        if (!State().AlwaysReady) {
+            std::uint64_t value;
+            [[maybe_unused]] const ssize_t drained = ::read(fds[0].fd, &value, sizeof value);
+        }
         *revents = io->stream == SND_PCM_STREAM_PLAYBACK ? POLLOUT : POLLIN;
     }
     return 0;
@@ -157,8 +162,22 @@ void TestDeviceClear() {
     std::lock_guard lock(State().Mutex);
     TState& s = State();
     s.Events.clear();
-    s.Running = s.Vanished = false;
+    s.Running = s.Vanished = s.AlwaysReady = false;
     s.Granted = s.Hardware = s.Moved = 0;
+    s.PointerCalls = 0;
+}
+
+void TestDeviceAlwaysReady() {
+    {
+        std::lock_guard lock(State().Mutex);
+        State().AlwaysReady = true;
+    }
+    TestDeviceGrant(0); // makes the descriptor readable
+}
+
+unsigned long TestDevicePointerCalls() {
+    std::lock_guard lock(State().Mutex);
+    return State().PointerCalls;
 }
 
 void TestDeviceGrant(unsigned frames) {

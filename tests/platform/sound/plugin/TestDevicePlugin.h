@@ -13,6 +13,11 @@ void TestDeviceClear();
 void TestDeviceGrant(unsigned frames);
 // The device disappears: every later call on it answers -ENODEV.
 void TestDeviceVanish();
+// Its descriptor stays readable whether or not anything can move, as a sound server's plugin
+// may keep it (cleared by TestDeviceClear).
+void TestDeviceAlwaysReady();
+// How often the program asked where the device is (each look at what can move).
+unsigned long TestDevicePointerCalls();
 }
 
 // What the stream was told, in order: "start", "stop", "pause", "resume", "prepare".
