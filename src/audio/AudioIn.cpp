@@ -72,6 +72,7 @@ void TAudioIn::OpenDevice() {
     const int id = FDevice.ResolveDevice();
     FOpenId = id;
     std::unique_ptr<TWaveHandle> handle;
+    SetWaveErrorDetail({}); // a system that gives no reason leaves none of an earlier failure
     std::uint32_t result =
         FSystem.Open(TWaveDirection::Input, id, reinterpret_cast<const std::uint8_t*>(&header),
                      FThread->Callback(generation), handle);
@@ -89,6 +90,7 @@ void TAudioIn::OpenDevice() {
         FHandle = std::move(handle);
         FDeviceOpen.store(true);
     }
+    SetWaveErrorDetail({});
     if (const std::uint32_t started = FHandle->Start()) {
         const std::string reason = WaveErrorDetail();
         // A device that is left open could never be opened again; close it before reporting.

@@ -218,6 +218,7 @@ void TAudioOut::Open(const TWaveFormatExtensible& header) {
         const int id = FDevice.ResolveDevice();
         FOpenId = id;
         std::unique_ptr<TWaveHandle> handle;
+        SetWaveErrorDetail({}); // a system that gives no reason leaves none of an earlier failure
         opened =
             FSystem.Open(TWaveDirection::Output, id, reinterpret_cast<const std::uint8_t*>(&header),
                          FThread->Callback(generation), handle);
@@ -228,6 +229,7 @@ void TAudioOut::Open(const TWaveFormatExtensible& header) {
             FHandle = std::move(handle);
             FDeviceOpen.store(true);
             // Paused until the prefill is reached.
+            SetWaveErrorDetail({});
             paused = FHandle->Pause();
         } else {
             // Nothing was opened: no callback can come, so nothing needs serving.
@@ -309,6 +311,7 @@ void TAudioOut::Restart() {
     FPaused = false;
     if (!FHandle)
         return;
+    SetWaveErrorDetail({});
     if (const std::uint32_t result = FHandle->Start())
         Report(CantRestartDeviceText, result, WaveErrorDetail());
 }

@@ -39,6 +39,15 @@ std::string Describe(const TWav& wav, double from, double to) {
     return text.str();
 }
 
+// How long after origin the sound was back, for failure messages; at < 0 is never.
+std::string BackAfter(double at, double origin) {
+    if (at < 0)
+        return "never back";
+    std::ostringstream text;
+    text << "back " << at - origin << " s after";
+    return text.str();
+}
+
 // Lines of text that hold every one of the parts.
 int LinesWith(const QByteArray& text, const QList<QByteArray>& parts) {
     int count = 0;
@@ -96,7 +105,7 @@ protected:
         Program.start(ORVALEN_BINARY_DIR "/orvalen",
                       {"--simulate", "--verbose", "--config-dir", Dir.path()});
         ASSERT_TRUE(Program.waitForStarted());
-        ASSERT_TRUE(Err.WaitFor("Device connected\n")) << Err.All().toStdString();
+        ASSERT_TRUE(Err.WaitFor("Device connected\n")) << Log();
         Window = X.FindWindow("USB Orvalen");
         ASSERT_FALSE(Window.isEmpty());
     }
@@ -108,7 +117,7 @@ protected:
 
     void PowerOn() {
         Click(Window, 31, 67);
-        ASSERT_TRUE(Err.WaitFor("WR 00  50 01 00 ")) << Err.All().toStdString();
+        ASSERT_TRUE(Err.WaitFor("WR 00  50 01 00 ")) << Log();
     }
 
     // Powers on and waits until the station is heard at the sink; where it begins.
@@ -117,11 +126,19 @@ protected:
         const double first = sink.WaitForSound(0, 10000);
         EXPECT_GE(first, 0) << "no sound at the sink; " << Describe(sink.Read(), 0, 1e9)
                             << "\nstandard error:\n"
-                            << Err.All().toStdString();
+                            << Log();
         return first;
     }
 
-    std::string Log() { return Err.All().toStdString(); }
+    // Standard error without the tuner's report traffic, for failure messages.
+    std::string Log() {
+        QByteArray kept;
+        for (const QByteArray& line : Err.All().split('\n'))
+            if (!line.trimmed().isEmpty() && !line.startsWith("WR ") && !line.startsWith("RD ") &&
+                !line.startsWith("freq=") && !line.startsWith(" rds="))
+                kept += line + '\n';
+        return kept.toStdString();
+    }
 
     TXvfbSession X;
     TPipeWireSession Server;
@@ -135,6 +152,10 @@ struct TOutputCase {
     const char* Pcm;
     double Seconds;
 };
+
+void PrintTo(const TOutputCase& c, std::ostream* out) {
+    *out << c.Pcm << " for " << c.Seconds << " s";
+}
 
 class PipeWireOutput : public PipeWireEndToEnd,
                        public ::testing::WithParamInterface<TOutputCase> {};
@@ -172,8 +193,8 @@ TEST_F(PipeWireEndToEnd, SoundComesBackAfterTheProgramWasStopped) {
     ASSERT_TRUE(sink.WaitForSeconds(first + 1, 10000));
 
     const pid_t pid = pid_t(Program.processId());
-    // Starved for this long, the output has run dry and the server has given up on the stream
-    // for the moment; a job-control stop does the same to every thread at once.
+    // A stop starves the stream as a busy machine does, only for longer: what the server holds
+    // runs out and the device underruns.
     for (const int seconds : {1, 3, 10}) {
         SCOPED_TRACE(testing::Message() << "stopped for " << seconds << " s");
         ASSERT_EQ(::kill(pid, SIGSTOP), 0);
@@ -185,8 +206,7 @@ TEST_F(PipeWireEndToEnd, SoundComesBackAfterTheProgramWasStopped) {
         const TWav wav = sink.Read();
         const double back = SoundBack(wav, resumed);
         EXPECT_TRUE(back >= 0 && back - resumed <= 2.0)
-            << "back " << back - resumed << " s after SIGCONT; "
-            << Describe(wav, resumed, Seconds(wav));
+            << BackAfter(back, resumed) << " SIGCONT; " << Describe(wav, resumed, Seconds(wav));
     }
     EXPECT_EQ(Program.state(), QProcess::Running) << Log();
 }
@@ -203,10 +223,8 @@ TEST_F(PipeWireEndToEnd, SoundComesBackByItselfWhenTheServerReturns) {
         ASSERT_TRUE(sink.WaitForSeconds(first + 1, 10000));
         Server.Kill();
     }
-    // Down long enough for the program to notice; a service manager restarts a crashed server
-    // about as fast.
-    const QByteArray lost = "lost";
-    Err.WaitFor(lost, 3000);
+    // The server stays down until the program has told of the loss, 3 s at most.
+    Err.WaitFor("lost", 3000);
 
     ASSERT_TRUE(Server.Restart()) << Server.Error().toStdString();
     QElapsedTimer sinceRestart;
@@ -219,7 +237,7 @@ TEST_F(PipeWireEndToEnd, SoundComesBackByItselfWhenTheServerReturns) {
     const TWav wav = sink.Read();
     const double back = SoundBack(wav, 0);
     EXPECT_TRUE(back >= 0 && offset + back <= 5.0)
-        << "back " << offset + back << " s after the restart; " << Describe(wav, 0, Seconds(wav))
+        << BackAfter(back, -offset) << " the restart; " << Describe(wav, 0, Seconds(wav))
         << "\nstandard error:\n"
         << Log();
 
@@ -229,8 +247,11 @@ TEST_F(PipeWireEndToEnd, SoundComesBackByItselfWhenTheServerReturns) {
     EXPECT_EQ(LinesWith(all, {"Sound output device \"pipewire\"", "back"}), 1) << Log();
     // The loss was handled quietly: no message box (titled with the program's name only).
     EXPECT_FALSE(all.contains("Can't")) << Log();
-    EXPECT_EQ(X.Run("xdotool", {"search", "--onlyvisible", "--name", "^Orvalen$"}).trimmed(), "")
-        << Log();
+    EXPECT_EQ(X.Run("xdotool", {"search", "--onlyvisible", "--name", "^Orvalen$"})
+                  .trimmed()
+                  .toStdString(),
+              "")
+        << "a message box is up; " << Log();
     EXPECT_EQ(Program.state(), QProcess::Running) << Log();
 }
 
@@ -265,6 +286,8 @@ TEST_F(PipeWireEndToEnd, ASourceOfTheServerIsCarriedToTheOutput) {
     EXPECT_NEAR(Rms(wav, first + 0.5, first + 2.5), 0.3 / std::sqrt(2.0), 0.03)
         << Describe(wav, first, first + 3);
     EXPECT_LT(LongestSilence(wav, first, first + 3).Length, 0.1) << Describe(wav, first, first + 3);
+    player.terminate();
+    player.waitForFinished(5000);
 }
 
 TEST_F(PipeWireEndToEnd, AnOutputChosenInTheOptionsTakesTheSoundAtOnce) {
@@ -310,8 +333,7 @@ TEST_F(PipeWireEndToEnd, AnOutputChosenInTheOptionsTakesTheSoundAtOnce) {
     const TWav atA = a.Read(), atB = b.Read();
     const double back = SoundBack(atB, okB);
     EXPECT_TRUE(back >= 0 && back - okB <= 1.0)
-        << "at the new sink " << back - okB << " s after OK; " << Describe(atB, okB, okB + 2.5)
-        << "\n"
+        << "new sink: " << BackAfter(back, okB) << " OK; " << Describe(atB, okB, okB + 2.5) << "\n"
         << Log();
     // What the old sink still had queued may finish; nothing comes after it.
     EXPECT_LT(FirstSound(atA, okA + 1.0), 0)

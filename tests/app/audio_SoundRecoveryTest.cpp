@@ -1,6 +1,6 @@
 // A sound device lost while it plays comes back by itself: retried quietly, one log line each
 // way, and one message box only when it stays away.
-#include "SoundRecovery.h"
+#include "app/SoundRecovery.h"
 #include "WaitFor.h"
 
 #include <QCoreApplication>

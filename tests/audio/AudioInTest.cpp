@@ -164,6 +164,7 @@ TEST(AudioIn, OpenAndStartFailuresAreReportedAndALaterStartWorks) {
         const char* message;
         int closes; // the device a failed start opened is closed again
     };
+    // The documented text and code, then the device and why; the log says it too.
     const Case cases[] = {
         {"open", WaveErrorAllocated, "Can't open audio device. - 4 - 4", 0},
         {"open", WaveErrorBadFormat, "Can't open audio device. - 32 - 20", 0},
@@ -172,13 +173,19 @@ TEST(AudioIn, OpenAndStartFailuresAreReportedAndALaterStartWorks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         TCaptureRig rig;
+        std::vector<std::string> lines;
+        rig.Capture.OnNotice = [&](const std::string& line) { lines.push_back(line); };
+        rig.Capture.Device().SetDeviceName("Tuner");
         rig.System.Fail(c.call, c.code);
         try {
             rig.Capture.SetEnabled(true);
             ADD_FAILURE() << "no error";
         } catch (const EAudioException& error) {
-            EXPECT_STREQ(error.what(), c.message);
+            EXPECT_EQ(error.what(), std::string(c.message) +
+                                        "\nInput device \"Tuner\": the test refuses " + c.call);
         }
+        EXPECT_EQ(lines, (TStrings{std::string("Sound input device \"Tuner\": the test refuses ") +
+                                   c.call + " (" + c.message + ")"}));
         EXPECT_FALSE(rig.Capture.Enabled());
         EXPECT_EQ(rig.System.Count("add"), 0);
         EXPECT_EQ(rig.System.Count("close"), c.closes);

@@ -141,7 +141,11 @@ public:
         std::lock_guard guard(FLock);
         FCalls.push_back(call);
         auto it = FFailures.find(call.Name);
-        return it == FFailures.end() ? WaveNoError : it->second;
+        if (it == FFailures.end() || it->second == WaveNoError)
+            return WaveNoError;
+        // As a real system, it says why, on the calling thread.
+        SetWaveErrorDetail("the test refuses " + call.Name);
+        return it->second;
     }
     std::uint32_t Record(const std::string& name) {
         return Record(TFakeCall{name, std::this_thread::get_id()});

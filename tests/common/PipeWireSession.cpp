@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -42,9 +43,13 @@ template <typename TDone> bool PollUntil(TDone done, int timeoutMs) {
 }
 
 // The child leads a session of its own, so that a signal to its process group reaches
-// everything it starts and nothing of the test's.
+// everything it starts and nothing of the test's; and it ends with the test, should the test
+// itself be killed before it could stop it.
 void OwnProcessGroup(QProcess& process) {
-    process.setChildProcessModifier([] { setsid(); });
+    process.setChildProcessModifier([] {
+        setsid();
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
 }
 
 // Signals the process group a process leads, then waits for it; SIGKILL when it does not end
@@ -197,6 +202,7 @@ QString TPipeWireSession::Run(const QString& program, const QStringList& argumen
 bool TPipeWireSession::Start(QProcess& process, const QString& program,
                              const QStringList& arguments) const {
     process.setProcessEnvironment(Environment());
+    OwnProcessGroup(process);
     process.start(program, arguments);
     return process.waitForStarted();
 }
@@ -372,7 +378,6 @@ TSinkRecording::TSinkRecording(const TPipeWireSession& session, const QString& s
     FSince.start();
     FRecorder.setProcessChannelMode(QProcess::MergedChannels);
     FRecorder.setStandardOutputFile(path + QStringLiteral(".log"));
-    OwnProcessGroup(FRecorder);
     // A capture stream aimed at a sink records what the sink plays (its monitor).
     session.Start(FRecorder, QStringLiteral("pw-record"),
                   {"--target", sink, "-P", "{ stream.capture.sink=true }", "--rate",

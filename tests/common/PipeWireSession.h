@@ -54,7 +54,8 @@ public:
     // Runs a tool as a client of this server; its standard output, "" after a failure or when
     // it takes longer than timeoutMs.
     QString Run(const QString& program, const QStringList& arguments, int timeoutMs = 10000) const;
-    // Starts a program as a client of this server; false when it did not start.
+    // Starts a program as a client of this server, in a process group of its own; false when it
+    // did not start.
     bool Start(QProcess& process, const QString& program, const QStringList& arguments) const;
 
 private:

@@ -449,10 +449,11 @@ TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferOutput() {
     const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
     if (avail < 0)
         return Recover(int(avail)) ? TStep::Progress : TStep::Failed;
-    if (snd_pcm_uframes_t(avail) >= FPcm.BufferSize)
-        return Recover(-EPIPE) ? TStep::Progress : TStep::Failed;
-    const snd_pcm_uframes_t left = FPcm.BufferSize - snd_pcm_uframes_t(avail);
-    FWaitMs = int(left * 1000 / FFormat.SampleRate) + 1;
+    // Look again when the ring should have run dry (at least once a period, for devices whose
+    // clock is not the one of the wall).
+    const snd_pcm_uframes_t left =
+        snd_pcm_uframes_t(avail) < FPcm.BufferSize ? FPcm.BufferSize - snd_pcm_uframes_t(avail) : 0;
+    FWaitMs = int(std::max(left, FPcm.PeriodSize) * 1000 / FFormat.SampleRate) + 1;
     return moved ? TStep::Progress : TStep::Idle;
 }
 
@@ -472,9 +473,31 @@ TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferCapture() {
             continue;
         }
         if (avail == 0) {
-            if (snd_pcm_state(FPcm.Pcm) == SND_PCM_STATE_PREPARED) {
-                if (const int error = snd_pcm_start(FPcm.Pcm); error < 0 && !Recover(error))
+            // Nothing to read: the stream's state says whether anything will come.
+            int error = 0;
+            switch (snd_pcm_state(FPcm.Pcm)) {
+            case SND_PCM_STATE_PREPARED:
+                error = snd_pcm_start(FPcm.Pcm);
+                break;
+            case SND_PCM_STATE_XRUN:
+                error = -EPIPE;
+                break;
+            case SND_PCM_STATE_SUSPENDED:
+                error = -ESTRPIPE;
+                break;
+            case SND_PCM_STATE_SETUP:
+                error = -EBADFD;
+                break;
+            case SND_PCM_STATE_DISCONNECTED:
+                error = -ENODEV;
+                break;
+            default:
+                break;
+            }
+            if (error < 0) {
+                if (!Recover(error))
                     return TStep::Failed;
+                continue;
             }
             return moved ? TStep::Progress : TStep::WaitDevice;
         }
