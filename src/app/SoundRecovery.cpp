@@ -27,7 +27,7 @@ void TSoundRecovery::Lost(const QString& device, const QString& reason, const QS
         if (OnNotice)
             OnNotice(Sentence(device) + QStringLiteral(" lost (") + reason +
                      QStringLiteral("); trying again every %1 s")
-                                           .arg(double(FTimer.interval()) / 1000.0));
+                         .arg(double(FTimer.interval()) / 1000.0));
     }
     FTimer.start();
 }

@@ -2,7 +2,6 @@
 
 #include "Application.h"
 #include "SoundRecovery.h"
-
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
 #include "equalizer/Amplifier.h"

@@ -28,10 +28,9 @@ using TWarningEvent = std::function<void(TAudioComponent* sender, const std::str
                                          std::uint32_t errorCode)>;
 // A device that failed for good while running (its component has closed it): the documented
 // text and code, the device ("Output device "NAME"") and the system's reason.
-using TDeviceLostEvent =
-    std::function<void(TAudioComponent* sender, const std::string& errorText,
-                       std::uint32_t errorCode, const std::string& device,
-                       const std::string& reason)>;
+using TDeviceLostEvent = std::function<void(TAudioComponent* sender, const std::string& errorText,
+                                            std::uint32_t errorCode, const std::string& device,
+                                            const std::string& reason)>;
 
 class TAudioComponent {
 public:

@@ -51,9 +51,9 @@ int TAudioDevice::ResolveDevice() {
     }
     if (FToldMissing != FDeviceName) {
         FToldMissing = FDeviceName;
-        FOwner.ReportNotice(std::string(FDirection == TWaveDirection::Input ? "Sound input"
-                                                                            : "Sound output") +
-                            " device \"" + FDeviceName + "\" is not there; using Default");
+        FOwner.ReportNotice(
+            std::string(FDirection == TWaveDirection::Input ? "Sound input" : "Sound output") +
+            " device \"" + FDeviceName + "\" is not there; using Default");
     }
     return WaveMapper;
 }

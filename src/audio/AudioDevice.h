@@ -79,4 +79,3 @@ public:
     TAudioOutDevice(TAudioComponent& owner, TWaveDeviceSystem& system)
         : TAudioDevice(owner, system, TWaveDirection::Output) {}
 };
-

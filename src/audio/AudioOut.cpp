@@ -127,7 +127,8 @@ void TAudioOut::KeepLatencyBound() {
         for (const auto& wave : FParams.Buffers())
             queued += DurationUs(wave->Buffer);
         if (FHandle && FPendingFormat && FPendingFormat->nSamplesPerSec)
-            queued += std::uint64_t(FHandle->RingFrames()) * 1000000 / FPendingFormat->nSamplesPerSec;
+            queued +=
+                std::uint64_t(FHandle->RingFrames()) * 1000000 / FPendingFormat->nSamplesPerSec;
     }
     for (const TOperationPtr& operation : FOperationQueue)
         if (const TAudioBuffer* buffer = BufferOf(operation))
@@ -385,7 +386,7 @@ void TAudioOut::DeviceFailed() {
             if (!FParams.Opened() || generation != FParams.Generation())
                 return; // closed or opened anew since
             device = FDevice.Label(FOpenId);
-        reason = FHandle ? FHandle->FailureReason() : std::string();
+            reason = FHandle ? FHandle->FailureReason() : std::string();
         }
         Close(false, true);
     }

@@ -1,7 +1,7 @@
 // A sound device lost while it plays comes back by itself: retried quietly, one log line each
 // way, and one message box only when it stays away.
-#include "app/SoundRecovery.h"
 #include "WaitFor.h"
+#include "app/SoundRecovery.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

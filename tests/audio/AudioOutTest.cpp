@@ -264,7 +264,8 @@ TEST(AudioOut, AnUnderrunWithTheDeviceStillFullPlaysAgainWithoutDroppingEverythi
     ASSERT_TRUE(WaitFor([&] { return rig.System.Count("start") == 2; }));
     rig.Device().Complete(23);
     rig.Send(31, 31);
-    ASSERT_TRUE(WaitFor([&] { return !rig.System.Added().empty() && rig.System.Added().back() == 31; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return !rig.System.Added().empty() && rig.System.Added().back() == 31; }));
 }
 
 TEST(AudioOut, AFailedDeviceIsReportedOnTheGuiThreadAndTheNextStreamReopens) {

@@ -42,8 +42,8 @@ std::uint32_t SetHardware(snd_pcm_t* pcm, TWaveDirection direction, const TWaveF
     if (sampleFormat == SND_PCM_FORMAT_UNKNOWN ||
         snd_pcm_hw_params_set_access(pcm, hw.get(), SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
         snd_pcm_hw_params_set_format(pcm, hw.get(), sampleFormat) < 0)
-        return refuse(("the sample format " + std::to_string(format.ContainerBits) + " bits")
-                          .c_str());
+        return refuse(
+            ("the sample format " + std::to_string(format.ContainerBits) + " bits").c_str());
     if (snd_pcm_hw_params_set_channels(pcm, hw.get(), format.Channels) < 0)
         return refuse((std::to_string(format.Channels) + " channels").c_str());
     if (snd_pcm_hw_params_set_rate(pcm, hw.get(), format.SampleRate, 0) < 0)

@@ -25,7 +25,9 @@ public:
     explicit TAlsaWaveHandleRef(std::shared_ptr<TAlsaWaveHandle> handle)
         : FHandle(std::move(handle)) {}
     ~TAlsaWaveHandleRef() override { FHandle->Close(); }
-    std::uint32_t AddBuffer(TWaveHeader* header) override { return Relay(FHandle->AddBuffer(header)); }
+    std::uint32_t AddBuffer(TWaveHeader* header) override {
+        return Relay(FHandle->AddBuffer(header));
+    }
     std::uint32_t Start() override { return Relay(FHandle->Start()); }
     std::uint32_t Pause() override { return Relay(FHandle->Pause()); }
     std::uint32_t Reset() override { return Relay(FHandle->Reset()); }
@@ -47,6 +49,23 @@ std::string Reason(const char* step, int error) {
     return std::string(step) + ": " + snd_strerror(error);
 }
 
+// What a stream in this state answers, as the error its calls would give: 0 for a state that
+// moves sound or can start.
+int StateError(snd_pcm_state_t state) {
+    switch (state) {
+    case SND_PCM_STATE_XRUN:
+        return -EPIPE;
+    case SND_PCM_STATE_SUSPENDED:
+        return -ESTRPIPE;
+    case SND_PCM_STATE_SETUP:
+        return -EBADFD;
+    case SND_PCM_STATE_DISCONNECTED:
+        return -ENODEV;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 std::uint32_t TAlsaWaveHandle::Create(TWaveDirection direction, const TWaveFormat& format,
@@ -57,8 +76,8 @@ std::uint32_t TAlsaWaveHandle::Create(TWaveDirection direction, const TWaveForma
         snd_pcm_close(pcm.Pcm);
         return WaveErrorNoMemory;
     }
-    auto result = std::make_shared<TAlsaWaveHandle>(direction, format, pcm, std::move(callback),
-                                                    wakeFd);
+    auto result =
+        std::make_shared<TAlsaWaveHandle>(direction, format, pcm, std::move(callback), wakeFd);
     const int count = snd_pcm_poll_descriptors_count(pcm.Pcm);
     if (count > 0) {
         result->FPollFds.resize(std::size_t(count) + 1);
@@ -166,8 +185,8 @@ std::uint32_t TAlsaWaveHandle::Command(TCommand command) {
             if (!FAnswered.wait_for(lock, DeviceTimeLimit,
                                     [this] { return !FCommandPending || FDriverEnded; })) {
                 FHung = true;
-                FCommandDetail = "no answer within " +
-                                 std::to_string(DeviceTimeLimit.count()) + " ms";
+                FCommandDetail =
+                    "no answer within " + std::to_string(DeviceTimeLimit.count()) + " ms";
                 return WaveErrorNoDriver;
             }
             if (!FCommandPending)
@@ -325,30 +344,12 @@ std::uint32_t TAlsaWaveHandle::ResetDevice() {
 // Output while playing: set the stream going once frames are in its ring (writes never start
 // it), or let a paused one go on.
 bool TAlsaWaveHandle::Resume() {
-    int error = 0;
-    switch (snd_pcm_state(FPcm.Pcm)) {
-    case SND_PCM_STATE_PAUSED:
+    const snd_pcm_state_t state = snd_pcm_state(FPcm.Pcm);
+    int error = StateError(state);
+    if (state == SND_PCM_STATE_PAUSED)
         error = snd_pcm_pause(FPcm.Pcm, 0);
-        break;
-    case SND_PCM_STATE_PREPARED:
-        if (FWritten)
-            error = snd_pcm_start(FPcm.Pcm);
-        break;
-    case SND_PCM_STATE_XRUN:
-        error = -EPIPE;
-        break;
-    case SND_PCM_STATE_SUSPENDED:
-        error = -ESTRPIPE;
-        break;
-    case SND_PCM_STATE_SETUP:
-        error = -EBADFD;
-        break;
-    case SND_PCM_STATE_DISCONNECTED:
-        error = -ENODEV;
-        break;
-    default:
-        break;
-    }
+    else if (state == SND_PCM_STATE_PREPARED && FWritten)
+        error = snd_pcm_start(FPcm.Pcm);
     return error >= 0 || Recover(error);
 }
 
@@ -474,26 +475,9 @@ TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferCapture() {
         }
         if (avail == 0) {
             // Nothing to read: the stream's state says whether anything will come.
-            int error = 0;
-            switch (snd_pcm_state(FPcm.Pcm)) {
-            case SND_PCM_STATE_PREPARED:
-                error = snd_pcm_start(FPcm.Pcm);
-                break;
-            case SND_PCM_STATE_XRUN:
-                error = -EPIPE;
-                break;
-            case SND_PCM_STATE_SUSPENDED:
-                error = -ESTRPIPE;
-                break;
-            case SND_PCM_STATE_SETUP:
-                error = -EBADFD;
-                break;
-            case SND_PCM_STATE_DISCONNECTED:
-                error = -ENODEV;
-                break;
-            default:
-                break;
-            }
+            const snd_pcm_state_t state = snd_pcm_state(FPcm.Pcm);
+            const int error =
+                state == SND_PCM_STATE_PREPARED ? snd_pcm_start(FPcm.Pcm) : StateError(state);
             if (error < 0) {
                 if (!Recover(error))
                     return TStep::Failed;
@@ -545,10 +529,9 @@ void TAlsaWaveHandle::WaitForWork(TStep step) {
         // its eventfd readable while the ring is full): sleep until a period can move instead.
         device = false;
         const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
-        const snd_pcm_uframes_t need =
-            avail >= 0 && snd_pcm_uframes_t(avail) < FPcm.PeriodSize
-                ? FPcm.PeriodSize - snd_pcm_uframes_t(avail)
-                : 0;
+        const snd_pcm_uframes_t need = avail >= 0 && snd_pcm_uframes_t(avail) < FPcm.PeriodSize
+                                           ? FPcm.PeriodSize - snd_pcm_uframes_t(avail)
+                                           : 0;
         timeout = int(need * 1000 / FFormat.SampleRate) + 1;
     }
     const nfds_t count = device ? FPollFds.size() : 1;

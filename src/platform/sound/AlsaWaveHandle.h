@@ -16,8 +16,8 @@
 // through snd_pcm_poll_descriptors_revents, and on every wake-up either moves frames or looks at
 // the stream's state. Some plugins keep their descriptors ready while nothing can move; after
 // a few such wake-ups in a row the driver stops trusting them and sleeps until a period can
-// move, so that no device can make it spin. A capture that delivers faster than real time (a null or file PCM)
-// is paced to its rate.
+// move, so that no device can make it spin. A capture that delivers faster than real time (a null
+// or file PCM) is paced to its rate.
 //
 // A device that hangs (a plugin blocked in a write) must not hang the window: the controlling
 // thread waits DeviceTimeLimit for an answer and then gives the device up; the driver thread
@@ -119,13 +119,13 @@ private:
     bool FHung = false; // the driver did not answer in time: given up
 
     // Driver thread.
-    std::uint32_t FOffset = 0; // bytes of the first queued buffer already moved
-    bool FActive;              // capture: started; output: playing, not held
-    bool FWritten = false;     // output: frames written since the PCM was last prepared
-    unsigned FRecoveries = 0;  // recoveries in a row without a frame moved
-    unsigned FEmptyWakes = 0;  // device wake-ups in a row that moved nothing
+    std::uint32_t FOffset = 0;     // bytes of the first queued buffer already moved
+    bool FActive;                  // capture: started; output: playing, not held
+    bool FWritten = false;         // output: frames written since the PCM was last prepared
+    unsigned FRecoveries = 0;      // recoveries in a row without a frame moved
+    unsigned FEmptyWakes = 0;      // device wake-ups in a row that moved nothing
     bool FTrustDescriptors = true; // false once they woke the driver for nothing, repeatedly
-    int FWaitMs = -1;          // how long the next wait may last (-1: until woken)
+    int FWaitMs = -1;              // how long the next wait may last (-1: until woken)
     std::uint32_t FFailure = WaveNoError;
     std::string FFailureReason; // written before Failed is sent, read after it
     std::string FDetail;        // why the last command failed

@@ -5,9 +5,9 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <sys/stat.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 

@@ -23,10 +23,11 @@ protected:
         TestDeviceClear();
     }
 
-    std::unique_ptr<TWaveHandle> Open(TWaveDirection direction) {
+    std::unique_ptr<TWaveHandle> Open(TWaveDirection direction) { return Open(direction, Log); }
+    std::unique_ptr<TWaveHandle> Open(TWaveDirection direction, TWaveLog& log) {
         std::unique_ptr<TWaveHandle> handle;
         EXPECT_EQ(System->Open(direction, WaveDeviceId(*System, direction, "testdev"),
-                               WaveHeader(2, 44100, 16).data(), Log.Callback(), handle),
+                               WaveHeader(2, 44100, 16).data(), log.Callback(), handle),
                   WaveNoError);
         return handle;
     }
@@ -142,10 +143,8 @@ TEST_F(AlsaWaveTestDeviceTest, ADescriptorThatStaysReadyDoesNotMakeTheDriverSpin
         SCOPED_TRACE(direction == TWaveDirection::Output ? "output" : "capture");
         TestDeviceClear();
         TWaveLog log;
-        std::unique_ptr<TWaveHandle> handle;
-        ASSERT_EQ(System->Open(direction, WaveDeviceId(*System, direction, "testdev"),
-                               WaveHeader(2, 44100, 16).data(), log.Callback(), handle),
-                  WaveNoError);
+        auto handle = Open(direction, log);
+        ASSERT_NE(handle, nullptr);
         TestDeviceAlwaysReady();
         // Output: a full ring and more waiting; capture: buffers waiting for sound.
         const std::size_t given = direction == TWaveDirection::Output ? 6 : 2;
@@ -172,10 +171,8 @@ TEST_F(AlsaWaveTestDeviceTest, AVanishedDeviceFailsOnceAndItsHandleStaysSafe) {
         SCOPED_TRACE(direction == TWaveDirection::Output ? "output" : "capture");
         TestDeviceClear();
         TWaveLog log;
-        std::unique_ptr<TWaveHandle> handle;
-        ASSERT_EQ(System->Open(direction, WaveDeviceId(*System, direction, "testdev"),
-                               WaveHeader(2, 44100, 16).data(), log.Callback(), handle),
-                  WaveNoError);
+        auto handle = Open(direction, log);
+        ASSERT_NE(handle, nullptr);
         ASSERT_EQ(handle->Start(), WaveNoError);
         TWaveHeader* first = Buffers.Add(PeriodBytes);
         TWaveHeader* held[] = {Buffers.Add(PeriodBytes), Buffers.Add(PeriodBytes)};
