@@ -4,8 +4,16 @@
 // second of sound (goal: under 1 % of one core), buffers captured, dropped and underruns
 // (goal: none dropped or repeated), alone and while other processes keep every core busy.
 //
-//   bench_chain                               60 s of sound, then 60 s under load
-//   bench_chain --benchmark_filter=seconds:10  10 s each, for a quick look
+// Then the real program on a private PipeWire server (as on a current desktop): the virtual
+// line-in's test station at 44.1 kHz stereo, 16 bits, played on ALSA's `pipewire` PCM into a
+// null sink. Figures: the program's CPU time per second of sound, the server's excluded (goal:
+// under 1 % of one core), also without the virtual line-in's thread, its busiest threads, and what
+// reached the sink (its level, the station's 0.1, and the longest silence, which should be none).
+//
+//   bench_chain                                      all of it
+//   bench_chain --benchmark_filter=seconds:10        10 s each, for a quick look
+//   bench_chain --benchmark_filter=PipeWireProgram   the sound server's run only
+#include "PipeWireSession.h"
 #include "app/StreamAudioChain.h"
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
@@ -15,13 +23,20 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -39,25 +54,43 @@ double ProcessCpuSeconds() {
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// CPU ticks (user + system) in a /proc/…/stat file; 0 when it cannot be read.
+double StatTicks(const std::filesystem::path& path) {
+    std::ifstream stat(path);
+    std::string line;
+    std::getline(stat, line);
+    if (line.empty())
+        return 0;
+    // Fields after the name in parentheses: state is field 3, utime 14, stime 15.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::vector<std::string> values{std::istream_iterator<std::string>(fields), {}};
+    return values.size() > 12 ? std::stod(values[11]) + std::stod(values[12]) : 0;
+}
+
+std::string ThreadName(const std::filesystem::path& task) {
+    std::ifstream comm(task / "comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
 // CPU seconds of this process's threads whose name starts with prefix (user + system).
 double ThreadCpuSeconds(const std::string& prefix) {
     double ticks = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        std::getline(comm, name);
-        if (name.rfind(prefix, 0) != 0)
-            continue;
-        std::ifstream stat(task.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // Fields after the name in parentheses: state is field 3, utime 14, stime 15.
-        std::istringstream fields(line.substr(line.rfind(')') + 2));
-        std::vector<std::string> values{std::istream_iterator<std::string>(fields), {}};
-        if (values.size() > 12)
-            ticks += std::stod(values[11]) + std::stod(values[12]);
-    }
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        if (ThreadName(task.path()).rfind(prefix, 0) == 0)
+            ticks += StatTicks(task.path() / "stat");
     return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+// CPU ticks of each thread of a process, by thread id.
+std::map<std::string, double> ThreadTicks(qint64 pid) {
+    std::map<std::string, double> ticks;
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error))
+        ticks[task.path().filename().string()] = StatTicks(task.path() / "stat");
+    return ticks;
 }
 
 // Processes that keep every core busy until they are stopped.
@@ -148,6 +181,104 @@ void SimulatedChain(benchmark::State& state) {
     }
 }
 
+// Polls done() for up to timeoutMs while the event loop runs; done() at the end.
+bool PollFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(50);
+    }
+    return done();
+}
+
+void PipeWireProgram(benchmark::State& state) {
+    const int seconds = int(state.range(0));
+    for (auto _ : state) {
+        TPipeWireSession server;
+        if (!server.Running() || !server.CreateSink(QStringLiteral("orvalen-bench"))) {
+            state.SkipWithError(("no sound server: " + server.Error()).toStdString().c_str());
+            return;
+        }
+        QTemporaryDir dir;
+        {
+            // Digital sound on at 16 bits and 44100 Hz, full volume, on the `pipewire` PCM.
+            QFile ini(dir.filePath(QStringLiteral("orvalen.ini")));
+            ini.open(QIODevice::WriteOnly);
+            ini.write("[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\n"
+                      "audiosamplerate=5\r\ncurrentoutdevicename=pipewire\r\n");
+        }
+        TSinkRecording sink(server, QStringLiteral("orvalen-bench"),
+                            dir.filePath(QStringLiteral("sink.wav")));
+        QProcessEnvironment environment = server.Environment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.setStandardOutputFile(QProcess::nullDevice());
+        program.setStandardErrorFile(dir.filePath(QStringLiteral("stderr.txt")));
+        program.start(QStringLiteral(ORVALEN_BINARY_DIR "/orvalen"),
+                      {"--simulate", "--config-dir", dir.path()});
+        // Powered on as a media key would, on the session's own bus.
+        const bool playing =
+            program.waitForStarted() && sink.WaitStarted() &&
+            PollFor(
+                [&] {
+                    server.Run(QStringLiteral("playerctl"), {"-p", "orvalen", "play"}, 5000);
+                    return server
+                               .Run(QStringLiteral("playerctl"), {"-p", "orvalen", "status"}, 5000)
+                               .trimmed() == QLatin1String("Playing");
+                },
+                30000);
+        const double first = playing ? sink.WaitForSound(0, 15000) : -1;
+        if (first < 0) {
+            state.SkipWithError("the program's sound did not reach the sink");
+            return;
+        }
+        // The stream settles (prefill, the server's first adjustments), then is measured.
+        sink.WaitForSeconds(first + 1, 10000);
+        const qint64 pid = program.processId();
+        const std::filesystem::path stat = "/proc/" + std::to_string(pid) + "/stat";
+        const double before = StatTicks(stat);
+        const std::map<std::string, double> threadsBefore = ThreadTicks(pid);
+        const double from = sink.Seconds();
+        QElapsedTimer wall;
+        wall.start();
+        PollFor([&] { return wall.elapsed() >= seconds * 1000; }, seconds * 1000 + 1000);
+        const double ticks = StatTicks(stat) - before;
+        const double elapsed = double(wall.elapsed()) / 1000.0;
+        const double hz = double(sysconf(_SC_CLK_TCK));
+        std::vector<std::pair<double, std::string>> threads; // percent of a core, name
+        for (const auto& [tid, after] : ThreadTicks(pid)) {
+            const auto found = threadsBefore.find(tid);
+            const double used = after - (found == threadsBefore.end() ? 0 : found->second);
+            threads.emplace_back(100.0 * used / hz / elapsed,
+                                 ThreadName("/proc/" + std::to_string(pid) + "/task/" + tid));
+        }
+        std::sort(threads.begin(), threads.end(), std::greater<>());
+        const double to = sink.Seconds();
+        const TWav wav = sink.Read();
+        kill(pid_t(pid), SIGTERM);
+        program.waitForFinished(30000);
+
+        double device = 0;
+        for (const auto& [percent, name] : threads)
+            device += name.rfind("Virtual", 0) == 0 ? percent : 0;
+        state.counters["cpu_percent_of_a_core"] = 100.0 * ticks / hz / elapsed;
+        // Without the virtual line-in's thread, which stands in for a sound card and its driver.
+        state.counters["cpu_percent_without_devices"] = 100.0 * ticks / hz / elapsed - device;
+        state.counters["sink_rms"] = SoundCheck::Rms(wav, from, to);
+        state.counters["longest_silence_ms"] =
+            1000.0 * SoundCheck::LongestSilence(wav, from, to).Length;
+        // Where the time goes: the busiest threads, in percent of one core.
+        std::ostringstream label;
+        label.precision(2);
+        label << std::fixed << "busiest threads:";
+        for (std::size_t i = 0; i < std::min<std::size_t>(threads.size(), 4); ++i)
+            label << ' ' << threads[i].second << ' ' << threads[i].first;
+        state.SetLabel(label.str());
+    }
+}
+
 } // namespace
 
 BENCHMARK(SimulatedChain)
@@ -156,6 +287,13 @@ BENCHMARK(SimulatedChain)
     ->Args({60, 1})
     ->Args({10, 0})
     ->Args({10, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+BENCHMARK(PipeWireProgram)
+    ->ArgNames({"seconds"})
+    ->Arg(10)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

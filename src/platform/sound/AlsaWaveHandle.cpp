@@ -312,7 +312,8 @@ std::uint32_t TAlsaWaveHandle::StartOutput() {
         FWritten = false;
     }
     FActive = true;
-    if (Resume())
+    // The ring is filled and the stream set going in one step, so that it starts full.
+    if (TransferOutput() != TStep::Failed)
         return WaveNoError;
     FDetail = FFailureReason;
     return FFailure;
@@ -407,6 +408,11 @@ std::uint32_t TAlsaWaveHandle::Fail(int error, const char* step) {
 
 TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferOutput() {
     FWaitMs = -1;
+    // Held: nothing goes to the device, not even into its ring. Sound servers (the pulse
+    // plugin) play whatever they are given whether or not the stream was started, so a prefill
+    // written early would be heard at once and then break off until the start.
+    if (!FActive)
+        return TStep::Idle;
     bool moved = false;
     while (TWaveHeader* head = Head()) {
         const snd_pcm_sframes_t avail = snd_pcm_avail_update(FPcm.Pcm);
@@ -436,9 +442,9 @@ TAlsaWaveHandle::TStep TAlsaWaveHandle::TransferOutput() {
             Finish(TWaveMessage::Done);
         }
     }
-    // Held: only a command or a new buffer changes anything.
+    // An underrun met while writing holds the stream until Start.
     if (!FActive)
-        return moved ? TStep::Progress : TStep::Idle;
+        return TStep::Idle;
     if (!Resume())
         return TStep::Failed;
     if (Head() != nullptr)

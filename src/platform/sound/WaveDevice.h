@@ -54,7 +54,7 @@ struct TWaveHeader {
 enum class TWaveMessage {
     Data,     // capture: a buffer was filled (or handed back by Reset with what it holds)
     Done,     // output: a buffer was taken in whole (or handed back by Reset)
-    Underrun, // output: the device ran dry; it now waits, paused, for Start (header: none)
+    Underrun, // output: the device ran dry; it now waits, held, for Start (header: none)
     Failed    // the device failed for good (unplugged): code in BytesRecorded of a
               // header made for the message; the driver thread ends, buffers stay held.
               // Afterwards AddBuffer, Start and Pause answer WaveErrorNoDriver; Reset still
@@ -74,9 +74,8 @@ public:
     // Capture: begin filling the queued buffers. Output: play (again) after Pause or an
     // underrun.
     virtual std::uint32_t Start() = 0;
-    // Output: hold playback; queued buffers wait (what fits into the device's small ring is
-    // taken in and reported Done, so "done" means at most the ring ahead of what is heard).
-    // Capture: not supported.
+    // Output: hold playback; queued buffers wait, none is taken in until Start (which fills
+    // the ring and plays at once). Capture: not supported.
     virtual std::uint32_t Pause() = 0;
     // Stops, and hands every buffer still held back through the callback before it returns
     // (capture: with what was filled so far). The device stays open, stopped (output:
