@@ -114,13 +114,18 @@ std::uint32_t TAlsaWaveHandle::AddBuffer(TWaveHeader* header) {
         return WaveErrorInvalidParam;
     if (FDirection == TWaveDirection::Input)
         header->BytesRecorded = 0;
+    bool first;
     {
         std::lock_guard lock(FMutex);
         if (FDriverEnded || FHung)
             return WaveErrorNoDriver;
+        first = FQueue.Empty();
         FQueue.Push(header);
     }
-    Wake();
+    // A driver with buffers in hand is waiting for the device and sees this one when it moves;
+    // only one that ran out of buffers needs waking.
+    if (first)
+        Wake();
     return WaveNoError;
 }
 
