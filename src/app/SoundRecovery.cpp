@@ -57,7 +57,6 @@ void TSoundRecovery::Retry() {
             OnNotice(Sentence(FDevice) + QStringLiteral(" is back"));
         return;
     }
-    FQuiet = true;
     try {
         FRestart();
         FReopened = FRunning();
@@ -65,7 +64,6 @@ void TSoundRecovery::Retry() {
         FReopened = false;
         FBox = QString::fromUtf8(error.what());
     }
-    FQuiet = false;
     if (!FReopened && !FBoxShown && FSince.elapsed() >= FGiveUp.count()) {
         FBoxShown = true;
         // After this turn: a modal box must not run the next retry inside this one.

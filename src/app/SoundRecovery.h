@@ -37,9 +37,9 @@ public:
     // Where the lines and the box go (the log, a message box).
     std::function<void(const QString& line)> OnNotice;
     std::function<void(const QString& text)> OnError;
-    // While true, the components' own failure lines are not wanted (each retry would repeat
-    // them).
-    bool Quiet() const { return FQuiet; }
+    // While a device is away, the components' own failure lines are not wanted (each retry
+    // would repeat them; the loss has its own lines).
+    bool Quiet() const { return FLost; }
 
 private:
     void Retry();
@@ -52,7 +52,6 @@ private:
     bool FLost = false;
     bool FReopened = false; // the last retry opened everything; it holds if nothing fails
     bool FBoxShown = false;
-    bool FQuiet = false;
     QString FDevice;
     QString FBox;
 };

@@ -84,20 +84,25 @@ TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
             if (!FRecovery->Quiet())
                 TApplication::Notice(QString::fromStdString(line));
         };
-        component->OnDeviceLost = [this](TAudioComponent*, const std::string& text,
+        component->OnDeviceLost = [this](TAudioComponent* sender, const std::string& text,
                                          std::uint32_t code, const std::string& device,
                                          const std::string& reason) {
+            // Nothing is captured any more: the level columns must not stay lit as if it were.
+            if (sender == FAudioIn.get() && OnMeterValue)
+                for (int channel : {0, 1})
+                    OnMeterValue(channel, 0.0, 0.0, 1.0);
             const std::string detail = reason.empty() ? device : device + ": " + reason;
             FRecovery->Lost(QString::fromStdString(device), QString::fromStdString(reason),
                             QString::fromStdString(FormatAudioError(text, code, detail)));
         };
         // While the chain comes back, a device that fails again is part of the same loss.
-        component->OnError = [this](TAudioComponent*, const std::string& text, std::uint32_t code,
-                                    bool& handled) {
+        component->OnError = [this, component](TAudioComponent*, const std::string& text,
+                                               std::uint32_t code, bool& handled) {
             if (!FRecovery->Recovering())
                 return;
             handled = true;
-            FRecovery->Failed(QString::fromStdString(FormatAudioError(text, code)));
+            FRecovery->Failed(
+                QString::fromStdString(FormatAudioError(text, code, component->ErrorDetail())));
         };
     }
 }

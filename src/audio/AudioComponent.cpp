@@ -12,6 +12,7 @@ std::string FormatAudioError(const std::string& text, std::uint32_t code,
 void TAudioComponent::ReportError(const std::string& text, std::uint32_t code,
                                   const std::string& detail) {
     bool handled = false;
+    FErrorDetail = detail;
     if (OnError)
         OnError(this, text, code, handled);
     if (!handled)

@@ -57,6 +57,8 @@ public:
     TDeviceLostEvent OnDeviceLost;
     // detail: the device and the system's reason, added to the exception's text.
     void ReportError(const std::string& text, std::uint32_t code, const std::string& detail = {});
+    // The detail of the error being reported (for an OnError handler).
+    const std::string& ErrorDetail() const { return FErrorDetail; }
     void ReportWarning(const std::string& text, std::uint32_t code);
     void ReportNotice(const std::string& line);
     void ReportDeviceLost(const std::string& text, std::uint32_t code, const std::string& device,
@@ -64,5 +66,6 @@ public:
 
 private:
     std::string FName;
+    std::string FErrorDetail;
     TComponentLock FLock;
 };
