@@ -17,10 +17,12 @@
 #include "app/StreamAudioChain.h"
 #include "audio/AudioIn.h"
 #include "audio/AudioOut.h"
+#include "platform/sound/WaveDevice.h"
 #include "sim/SimWaveSystem.h"
 #include "tuner/TunerProtocol.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -279,6 +281,79 @@ void PipeWireProgram(benchmark::State& state) {
     }
 }
 
+// The sound path itself on the server, in this process: the virtual line-in captured, carried
+// and played on ALSA's `pipewire` PCM. Figures: the whole process, and the sound path's own
+// threads (this thread serving the components, the capture, filter and output threads and the
+// ALSA output driver) without the virtual line-in (a sound card's stand-in) and without the
+// PipeWire client's threads that the plugin starts in the process (the server's work).
+void PipeWireChain(benchmark::State& state) {
+    const int seconds = int(state.range(0));
+    for (auto _ : state) {
+        TPipeWireSession server;
+        if (!server.Running() || !server.CreateSink(QStringLiteral("orvalen-bench"))) {
+            state.SkipWithError(("no sound server: " + server.Error()).toStdString().c_str());
+            return;
+        }
+        const QProcessEnvironment environment = server.Environment();
+        for (const QString& name : environment.keys())
+            qputenv(name.toLocal8Bit().constData(), environment.value(name).toLocal8Bit());
+        TSinkRecording sink(server, QStringLiteral("orvalen-bench"),
+                            QDir::temp().filePath(QStringLiteral("orvalen-bench-sink.wav")));
+        auto tuner = std::make_shared<TVirtualTuner>(TSimChip::RDA5807M);
+        tuner->HandleOutput(TunerProtocol::OutputReport(TunerProtocol::CommandFlag('P', true), 65));
+        TStreamAudioChain chain(
+            std::make_unique<TSimWaveSystem>(tuner, "", CreateAlsaWaveSystem()));
+        chain.OutDeviceNames();
+        chain.SetOutDeviceName(QStringLiteral("pipewire"));
+        chain.SetCaptureFormat(16, 44100);
+        chain.SetAmplifierCoefficient(1.0);
+        chain.SetInEnabled(true);
+        chain.SetOutEnabled(true);
+        if (!sink.WaitStarted() || sink.WaitForSound(0, 15000) < 0) {
+            chain.SetInEnabled(false);
+            chain.SetOutEnabled(false);
+            state.SkipWithError("the sound did not reach the sink");
+            return;
+        }
+        QEventLoop settle;
+        QTimer::singleShot(1000, &settle, &QEventLoop::quit);
+        settle.exec();
+
+        const pid_t self = getpid();
+        const std::map<std::string, double> before = ThreadTicks(self);
+        const double cpuBefore = ProcessCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QEventLoop loop;
+        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const std::map<std::string, double> after = ThreadTicks(self);
+        const double cpu = ProcessCpuSeconds() - cpuBefore;
+        const double elapsed = double(wall.elapsed()) / 1000.0;
+        chain.SetInEnabled(false);
+        chain.SetOutEnabled(false);
+
+        // The sound path's threads carry the program's own names; this one is the GUI's.
+        static const char* const own[] = {"TAudioIn.", "AudioOut1.", "GraphicEqualize",
+                                          "WaveOut.Alsa", "WaveIn.Alsa"};
+        double path = 0;
+        for (const auto& [tid, ticks] : after) {
+            const std::string name = ThreadName("/proc/self/task/" + tid);
+            const bool ours = tid == std::to_string(self) ||
+                              std::any_of(std::begin(own), std::end(own), [&](const char* prefix) {
+                                  return name.rfind(prefix, 0) == 0;
+                              });
+            const auto found = before.find(tid);
+            if (ours)
+                path += ticks - (found == before.end() ? 0 : found->second);
+        }
+        const double hz = double(sysconf(_SC_CLK_TCK));
+        state.counters["cpu_percent_of_a_core"] = 100.0 * cpu / elapsed;
+        state.counters["cpu_percent_sound_path"] = 100.0 * path / hz / elapsed;
+        state.counters["underruns"] = double(chain.Counters().Underruns);
+    }
+}
+
 } // namespace
 
 BENCHMARK(SimulatedChain)
@@ -287,6 +362,13 @@ BENCHMARK(SimulatedChain)
     ->Args({60, 1})
     ->Args({10, 0})
     ->Args({10, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+BENCHMARK(PipeWireChain)
+    ->ArgNames({"seconds"})
+    ->Arg(10)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
