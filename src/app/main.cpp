@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
     // A reader of our standard error that goes away must not end the program before its
     // close sequence; the log echo stops by itself when its writes fail.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit (ulimit -f) must fail the write that reaches it (EFBIG), which the
+    // recording reports and survives, instead of killing the program before its settings are
+    // written.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         const bool folder = i > 1 && std::strcmp(argv[i - 1], "--config-dir") == 0;

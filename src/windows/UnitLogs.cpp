@@ -30,6 +30,8 @@ TFormLogs::TFormLogs(QWidget* owner) : QWidget(owner, Qt::Window) {
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setPlainText(QStringLiteral("Memo1"));
+    // A program that runs for weeks with the log on must not grow with it.
+    Memo1->setMaximumBlockCount(MaxLogLines);
 }
 
 void TFormLogs::AddLine(const QString& line) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The log window ("Лог"): one line per device event, appended while the window is visible.
-// Lines written while it is hidden are lost; nothing clears, trims or saves the lines.
+// Lines written while it is hidden are lost; only the last MaxLogLines are kept, nothing saves
+// them.
 // With --verbose every line also goes to standard error, whether the window is shown or not.
 
 #include <QStringList>
@@ -12,6 +13,8 @@ class QPlainTextEdit;
 class TFormLogs : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int MaxLogLines = 5000;
+
     explicit TFormLogs(QWidget* owner = nullptr);
 
     QPlainTextEdit* Memo1 = nullptr;

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -220,4 +221,49 @@ TEST(RecordingEndToEnd, PowerOffAndTerminationLeaveCompleteFiles) {
         // unplayed, while the recorder has written it.
         EXPECT_GT(FramesMatched(recorded, played.Data), recorded.size() / 4 - 44100 / 2);
     }
+}
+
+TEST(RecordingEndToEnd, AFileSizeLimitStopsTheRecordingNotTheProgram) {
+    // Under `ulimit -f` the write that reaches the limit fails; the recording stops with its
+    // message and the program goes on, to write its settings at the end.
+    TXvfbSession x;
+    ASSERT_TRUE(x.Running());
+    QTemporaryDir config, home;
+    {
+        QFile ini(config.filePath("orvalen.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\naudiosamplerate=5\r\n");
+    }
+    QDir(home.path()).mkpath("music");
+    QProcessEnvironment env = x.Environment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_MUSIC_DIR", home.filePath("music"));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setChildProcessModifier([] {
+        const rlimit limit{200 * 1024, 200 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    TStderr err(program);
+    program.start(ORVALEN_BINARY_DIR "/orvalen",
+                  {"--simulate", "--verbose", "--config-dir", config.path()});
+    ASSERT_TRUE(program.waitForStarted());
+    ASSERT_TRUE(err.WaitFor("Device connected\n", 60000)) << err.All().toStdString();
+    const QString window = x.FindWindow("USB Orvalen");
+    ASSERT_FALSE(window.isEmpty());
+    x.Run("xdotool", {"mousemove", "--window", window, "31", "67", "click", "1"});
+    ASSERT_TRUE(err.WaitFor("WR 00  50 0", 30000));
+    x.Run("xdotool", {"windowfocus", "--sync", window});
+    x.Run("xdotool", {"key", "r"});
+    ASSERT_TRUE(err.WaitFor("Recording to ", 30000)) << err.All().toStdString();
+    ASSERT_TRUE(err.WaitFor("Recording stopped: ", 60000)) << err.All().toStdString();
+    EXPECT_EQ(program.state(), QProcess::Running);
+    kill(program.processId(), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    QFile ini(config.filePath("orvalen.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("fmfrequency=")) << "the settings were written at the end";
 }

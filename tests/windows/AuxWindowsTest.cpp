@@ -50,6 +50,16 @@ TEST(FormLogs, WritersAppendOnlyWhileTheWindowIsVisible) {
     WriteLog("no window"); // must not crash
 }
 
+TEST(FormLogs, KeepsOnlyTheLastLinesSoALongRunDoesNotGrow) {
+    TFormLogs logs;
+    for (int i = 1; i <= TFormLogs::MaxLogLines + 10; ++i)
+        logs.AddLine(QString::number(i));
+    const QStringList lines = logs.Lines();
+    ASSERT_EQ(lines.size(), TFormLogs::MaxLogLines);
+    EXPECT_EQ(lines.front(), "11");
+    EXPECT_EQ(lines.back(), QString::number(TFormLogs::MaxLogLines + 10));
+}
+
 TEST(FormLogs, VerboseWritersBuildLinesEvenWhenHidden) {
     SetLogVerbose(true);
     EXPECT_TRUE(LogWanted());
