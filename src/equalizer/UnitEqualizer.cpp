@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
+#include <algorithm>
 #include <exception>
 
 const std::array<std::uint16_t, EqualizerBandCount> EqualizerFrequencies = {
@@ -38,7 +39,9 @@ QString FrequencyCaption(int frequency) {
 }
 
 std::int8_t CustomPositionFromSetting(int value) {
-    return static_cast<std::int8_t>(static_cast<std::uint8_t>(value & 0xFF));
+    // Past the slider's ends means its end: taking the low byte would turn a deep cut (-999)
+    // into a boost.
+    return static_cast<std::int8_t>(std::clamp(value, -15, 15));
 }
 
 namespace {

@@ -38,7 +38,7 @@ double GainFromPosition(int position);
 // The caption under a slider: "600" below 1000 Hz, else whole kilohertz and " k" ("10 k").
 QString FrequencyCaption(int frequency);
 
-// A stored custom position is held as its low 8 bits taken as signed (300 → 44, 200 → −56).
+// A stored custom position, clamped to the slider's range (300 → 15, −999 → −15).
 std::int8_t CustomPositionFromSetting(int value);
 
 // How the window reaches the settings file (section "main"). The program's settings file

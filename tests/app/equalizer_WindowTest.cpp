@@ -223,17 +223,19 @@ TEST_F(EqualizerWindow, ClosingStoresThePresetAndTheUntouchedCustomPositions) {
     }
 }
 
-TEST_F(EqualizerWindow, StoredCustomPositionsKeepTheirLowEightBitsAndTheSlidersClamp) {
-    stored = {{QStringLiteral("eqcustom0"), 300},
+TEST_F(EqualizerWindow, StoredCustomPositionsOutsideTheSlidersRangeAreClampedNotWrapped) {
+    // A byte's wrap would make 200 a cut and -999 a boost.
+    stored = {{QStringLiteral("eqcustom0"), 2147483647},
               {QStringLiteral("eqcustom1"), 200},
               {QStringLiteral("eqcustom2"), -3},
+              {QStringLiteral("eqcustom5"), -999},
               {QStringLiteral("equalizertype"), kCustom}};
     Create().show();
-    EXPECT_EQ(Custom(), TRow({44, -56, -3, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Positions(), TRow({15, -15, -3, 0, 0, 0, 0, 0, 0, 0}));
-    ExpectGains({0.1, 1.9, 1.18, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0});
+    EXPECT_EQ(Custom(), TRow({15, 15, -3, 0, 0, -15, 0, 0, 0, 0}));
+    EXPECT_EQ(Positions(), TRow({15, 15, -3, 0, 0, -15, 0, 0, 0, 0}));
+    ExpectGains({0.1, 0.1, 1.18, 1.0, 1.0, 1.9, 1.0, 1.0, 1.0, 1.0});
     form->close();
-    EXPECT_EQ(StoredCustom(), TRow({44, -56, -3, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(StoredCustom(), TRow({15, 15, -3, 0, 0, -15, 0, 0, 0, 0}));
     EXPECT_EQ(stored.at(QStringLiteral("equalizertype")), kCustom);
 }
 

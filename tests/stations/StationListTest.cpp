@@ -85,12 +85,11 @@ TEST(SortStations, AscendingByKeyWithOddLinesFirst) {
     EXPECT_TRUE(QStringList(odd.mid(0, 2)).contains("abc.0=x"));
 }
 
-TEST(SortStations, EqualKeysFollowTheExchanges) {
-    // Exchanges with equal keys are not made, but a later exchange can move one of them
-    // past the other: the order users of the list have always got.
-    QStringList lines = {"90.0=a", "90.0=b", "80.0=c"};
+TEST(SortStations, EqualKeysKeepTheirOrder) {
+    // The same station twice (or lines without a frequency) stay as the user had them.
+    QStringList lines = {"90.0=a", "90.0=b", "80.0=c", "no equals", "90.0=d", "junk"};
     SortStations(lines);
-    EXPECT_EQ(lines, QStringList({"80.0=c", "90.0=b", "90.0=a"}));
+    EXPECT_EQ(lines, QStringList({"no equals", "junk", "80.0=c", "90.0=a", "90.0=b", "90.0=d"}));
 }
 
 TEST(NormaliseFrequency, AsDocumented) {
