@@ -570,6 +570,16 @@ QStringList TMainForm::WriteCloseFiles(bool writeWhatItCan) {
         if (!writeWhatItCan)
             return failures;
     }
+    // A custom equalizer setting is the user's too, whether or not its window was closed.
+    if (FormEqualizer) {
+        try {
+            FormEqualizer->WriteIfChanged();
+        } catch (const std::exception& error) {
+            failures << QString::fromUtf8(error.what());
+            if (!writeWhatItCan)
+                return failures;
+        }
+    }
     if (!FStationFileUnreadable) {
         const QString error = WriteStationFile();
         if (!error.isEmpty())

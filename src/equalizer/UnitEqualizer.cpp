@@ -133,7 +133,17 @@ void TFormEqualizer::FormCreate() {
     FSettings.ReadInteger = nullptr;
     ComboBoxEQ->setCurrentIndex(type >= 0 && type < ComboBoxEQ->count() ? type : -1);
     ComboBoxEQChange();
+    FWritten = Stored();
     FReady = true;
+}
+
+std::pair<std::array<std::int8_t, EqualizerBandCount>, int> TFormEqualizer::Stored() const {
+    return {FCustomPositions, ComboBoxEQ->currentIndex()};
+}
+
+void TFormEqualizer::WriteIfChanged() {
+    if (Stored() != FWritten)
+        FormCloseQuery();
 }
 
 void TFormEqualizer::SetBandGain(int band) {
@@ -170,6 +180,7 @@ void TFormEqualizer::FormCloseQuery() {
     for (int k = 0; k < EqualizerBandCount; ++k)
         FSettings.WriteInteger(CustomKey(k), FCustomPositions[std::size_t(k)]);
     FSettings.WriteInteger(kTypeKey, ComboBoxEQ->currentIndex());
+    FWritten = Stored();
 }
 
 void TFormEqualizer::reject() {

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 class QComboBox;
 class QGroupBox;
@@ -81,6 +82,10 @@ public:
     void ImageTrackBarChange(TImageTrackBar* Sender);
     // Writes the custom positions and the selected preset (−1 for none). May throw.
     void FormCloseQuery();
+    // The same, only when they changed since they were read or last written: the program's
+    // close sequence keeps the user's setting also when this window was never closed. May
+    // throw.
+    void WriteIfChanged();
 
     // Every way the user closes the window ends here (the close box, Esc): the settings are
     // written and the window hides, even when the writing fails.
@@ -93,7 +98,11 @@ private:
     void FormCreate();
     void SetBandGain(int band);
 
+    // The custom positions and the preset as the settings file holds them.
+    std::pair<std::array<std::int8_t, EqualizerBandCount>, int> Stored() const;
+
     TGraphicEqualizer& FEqualizer;
     TEqualizerSettingsAccess FSettings;
+    std::pair<std::array<std::int8_t, EqualizerBandCount>, int> FWritten;
     bool FPlaced = false;
 };

@@ -223,6 +223,28 @@ TEST_F(EqualizerWindow, ClosingStoresThePresetAndTheUntouchedCustomPositions) {
     }
 }
 
+TEST_F(EqualizerWindow, TheProgramsCloseWritesTheSettingOnlyWhenItChanged) {
+    // Leaving through the tray or a logout never closes this window: the program's close
+    // sequence asks it to write what changed.
+    stored = {{QStringLiteral("equalizertype"), kRock}};
+    Create().show();
+    form->WriteIfChanged();
+    EXPECT_EQ(stored.size(), 1u) << "nothing changed: nothing written";
+    TImageTrackBar& bar = *form->FTrackBars[3];
+    SendMouse(bar, QEvent::MouseButtonPress, bar.ThumbRect().center());
+    SendMouse(bar, QEvent::MouseMove, {9, 113});
+    SendMouse(bar, QEvent::MouseButtonRelease, {9, 113});
+    form->hide(); // to the tray with the main window
+    form->WriteIfChanged();
+    TRow edited = kRockRow;
+    edited[3] = 10;
+    EXPECT_EQ(stored.at(QStringLiteral("equalizertype")), kCustom);
+    EXPECT_EQ(StoredCustom(), edited);
+    stored.clear();
+    form->WriteIfChanged();
+    EXPECT_TRUE(stored.empty()) << "written once";
+}
+
 TEST_F(EqualizerWindow, StoredCustomPositionsOutsideTheSlidersRangeAreClampedNotWrapped) {
     // A byte's wrap would make 200 a cut and -999 a boost.
     stored = {{QStringLiteral("eqcustom0"), 2147483647},
