@@ -45,7 +45,7 @@ class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
-    Q_PROPERTY(double Rate READ Rate)
+    Q_PROPERTY(double Rate READ Rate WRITE SetRate)
     Q_PROPERTY(double MinimumRate READ Rate)
     Q_PROPERTY(double MaximumRate READ Rate)
     Q_PROPERTY(QVariantMap Metadata READ Metadata)
@@ -63,6 +63,9 @@ public:
 
     QString PlaybackStatus() const { return Mpris::PlaybackStatus(FService.State()); }
     double Rate() const { return 1.0; }
+    // The rate is read/write on this interface; a radio plays at 1.0 only, so a client's other
+    // wishes are accepted and ignored.
+    void SetRate(double) {}
     QVariantMap Metadata() const { return Mpris::Metadata(FService.State()); }
     double Volume() const { return FService.State().Volume; }
     void SetVolume(double volume) { FService.SetVolume(volume); }

@@ -247,6 +247,19 @@ TEST_F(MprisService, VolumeIsClampedToItsRangeAndNaNIsIgnored) {
     }
 }
 
+TEST_F(MprisService, RateCanBeSetAndStaysOne) {
+    StartService();
+    for (double rate : {1.0, 2.0, 0.5}) {
+        const QDBusMessage reply = Call(
+            "org.freedesktop.DBus.Properties", "Set",
+            {"org.mpris.MediaPlayer2.Player", "Rate", QVariant::fromValue(QDBusVariant(rate))});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+            << rate << reply.errorName().toStdString();
+        EXPECT_EQ(Get("org.mpris.MediaPlayer2.Player", "Rate").toDouble(), 1.0);
+    }
+    EXPECT_TRUE(Host.Calls.isEmpty());
+}
+
 TEST_F(MprisService, ATakenNameGivesAnInstanceNameThatClientsFind) {
     // Another program holds the name already.
     QDBusConnection other = Connect();
