@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 EIniFileError::EIniFileError(const QString& message) : std::runtime_error(message.toStdString()) {}
@@ -56,12 +57,13 @@ using IniText::TLineEnd;
 using IniText::TLineKind;
 
 // A path that holds something other than a regular file (a FIFO, a folder, a device, a loop of
-// links) is never replaced by a file; a dangling link gets its target created.
-bool MayReplace(const QString& path) {
+// links) is never replaced by a file; a dangling link gets its target created. The reason it may
+// not, or "" when it may.
+QString ReplaceRefusal(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) == 0)
-        return S_ISREG(st.st_mode);
-    return errno == ENOENT;
+        return S_ISREG(st.st_mode) ? QString() : QStringLiteral("not a regular file");
+    return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
 }
 
 } // namespace
@@ -76,8 +78,10 @@ TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {
     case TFileRead::NotRegular: // reads as missing; Save never replaces it
         break;
     case TFileRead::Unreadable:
+        FKeepAsIs = QString::fromLocal8Bit(std::strerror(errno));
+        break;
     case TFileRead::TooLarge:
-        FKeepAsIs = true;
+        FKeepAsIs = QStringLiteral("larger than 64 MiB");
         break;
     }
 }
@@ -134,8 +138,8 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool Default
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    if (FKeepAsIs)
-        Refuse();
+    if (!FKeepAsIs.isEmpty())
+        Refuse(FKeepAsIs);
     IniText::TDocument next = FDocument;
     std::vector<TLine>& lines = next.Lines;
     const TSectionRange range = FindSection(section);
@@ -178,20 +182,20 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
     WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void TIniFile::Refuse() const {
-    throw EIniFileError(QStringLiteral("Unable to write to %1").arg(FFileName));
+void TIniFile::Refuse(const QString& reason) const {
+    throw EIniFileError(QStringLiteral("Unable to write to %1: %2").arg(FFileName, reason));
 }
 
 void TIniFile::Save(const IniText::TDocument& document) const {
     const QByteArray data = IniText::Compose(document);
-    if (!MayReplace(FFileName))
-        Refuse();
+    if (const QString refusal = ReplaceRefusal(FFileName); !refusal.isEmpty())
+        Refuse(refusal);
     // A file the user made read-only stays as it is, although its folder would allow a replace
     // (and even for the superuser, who could write it anyway).
     const QFileInfo info(FFileName);
     constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if (info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite)))
-        Refuse();
+        Refuse(QStringLiteral("the file is read-only"));
     // QSaveFile writes through a symbolic link: it replaces the link's target in the target's
     // folder and leaves the link.
     QSaveFile file(FFileName);
@@ -199,5 +203,5 @@ void TIniFile::Save(const IniText::TDocument& document) const {
     // previous file must stay whole instead.
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        Refuse();
+        Refuse(file.errorString());
 }

@@ -6,7 +6,8 @@
 #include <QString>
 #include <stdexcept>
 
-// Raised when the system refuses a write; the text is "Unable to write to <path>".
+// Raised when the system refuses a write; the text is "Unable to write to <path>: <reason>" (the
+// system's error text, "not a regular file", "larger than 64 MiB", "the file is read-only").
 class EIniFileError : public std::runtime_error {
 public:
     explicit EIniFileError(const QString& message);
@@ -60,9 +61,9 @@ private:
     size_t FindKey(const TSectionRange& range, const QString& key) const;
     const IniText::TLine* Find(const QString& section, const QString& key) const;
     void Save(const IniText::TDocument& document) const;
-    [[noreturn]] void Refuse() const;
+    [[noreturn]] void Refuse(const QString& reason) const;
 
     QString FFileName;
     IniText::TDocument FDocument;
-    bool FKeepAsIs = false; // too large or unreadable: never rewritten
+    QString FKeepAsIs; // why a file too large or unreadable is never rewritten ("" when it may be)
 };

@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <future>
@@ -131,12 +133,20 @@ TEST(IniFile, ARefusedWriteRaisesTheMessageAndLeavesTheFileWhole) {
         ini.WriteInteger("main", "volume", 6);
         FAIL() << "the write should have been refused";
     } catch (const EIniFileError& error) {
-        EXPECT_EQ(error.Message(), "Unable to write to " + path);
+        EXPECT_EQ(error.Message(), "Unable to write to " + path + ": the file is read-only");
     }
     EXPECT_EQ(ReadFileBytes(path), before);
-    // A folder that does not exist cannot take the file either.
+    // A folder that does not exist cannot take the file either, and a settings "folder" that is
+    // a file says why.
     TIniFile nowhere(dir.filePath("no/such/dir/orvalen.ini"));
     EXPECT_THROW(nowhere.WriteBool("main", "debug", true), EIniFileError);
+    try {
+        TIniFile(path + "/orvalen.ini").WriteBool("main", "debug", true);
+        FAIL() << "the write should have been refused";
+    } catch (const EIniFileError& error) {
+        EXPECT_EQ(error.Message(),
+                  "Unable to write to " + path + "/orvalen.ini: " + std::strerror(ENOTDIR));
+    }
 }
 
 TEST(IniFile, AnEnormousFileGivesDefaultsAndIsNeverRewritten) {
@@ -148,7 +158,12 @@ TEST(IniFile, AnEnormousFileGivesDefaultsAndIsNeverRewritten) {
     }
     TIniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("main", "volume", 100), 100);
-    EXPECT_THROW(ini.WriteInteger("main", "volume", 6), EIniFileError);
+    try {
+        ini.WriteInteger("main", "volume", 6);
+        FAIL() << "the write should have been refused";
+    } catch (const EIniFileError& error) {
+        EXPECT_EQ(error.Message(), "Unable to write to " + path + ": larger than 64 MiB");
+    }
     EXPECT_EQ(QFileInfo(path).size(), TIniFile::MaxFileSize + 1);
 }
 
@@ -474,7 +489,10 @@ TEST(IniFileSpecial, APathThatIsNoRegularFileReadsAsMissingAndIsNeverReplaced) {
             ini.WriteInteger("main", "volume", 6);
             ADD_FAILURE() << "the write should have been refused";
         } catch (const EIniFileError& error) {
-            EXPECT_EQ(error.Message(), "Unable to write to " + path);
+            // The documented text, then why.
+            EXPECT_TRUE(error.Message().startsWith("Unable to write to " + path + ": "))
+                << error.Message().toStdString();
+            EXPECT_GT(error.Message().size(), ("Unable to write to " + path + ": ").size());
         }
         EXPECT_TRUE(stillThere());
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);

@@ -206,7 +206,8 @@ TEST_F(MainFormTest, ARefusedCloseShowsItsMessageAndTheNextCloseEnds) {
     });
     EXPECT_FALSE(PressCloseBox(form));
     ASSERT_TRUE(WaitFor([&] { return answers.AllUsed() && !QApplication::activeModalWidget(); }));
-    EXPECT_EQ(answers.Messages, QStringList({"Orvalen|Unable to write to " + SettingsPath()}));
+    EXPECT_EQ(answers.Messages, QStringList({"Orvalen|Unable to write to " + SettingsPath() +
+                                             ": the file is read-only"}));
     EXPECT_FALSE(closedDuringMessage) << "a close while the message is up must not go through";
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.Closed());

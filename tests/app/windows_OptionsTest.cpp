@@ -124,7 +124,8 @@ TEST_F(OptionsMainFormTest, UnwritableSettingsAreShownAndTheChoicesStillApply) {
     Answers.Message();
     OptionsForm->BitBtn1->click();
 
-    EXPECT_EQ(Answers.Messages, QStringList({"Orvalen|Unable to write to " + SettingsPath()}));
+    EXPECT_EQ(Answers.Messages, QStringList({"Orvalen|Unable to write to " + SettingsPath() +
+                                             ": the file is read-only"}));
     EXPECT_FALSE(form.FDigitalAudio);
     EXPECT_EQ(FAudio->FSampleRate, 48000);
     EXPECT_EQ(ReadSettings(), QByteArray("[main]\nvolume=40\n"));
