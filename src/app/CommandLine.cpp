@@ -31,6 +31,9 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
         } else if (arg == QLatin1String("--config-dir") ||
                    arg.startsWith(QLatin1String("--config-dir="))) {
             result.ConfigDir = value(QStringLiteral("--config-dir"));
+            // An empty folder would quietly mean "beside the executable".
+            if (result.ConfigDir.isEmpty())
+                fail(QStringLiteral("--config-dir needs a folder"));
         } else if (arg == QLatin1String("--verbose")) {
             result.Verbose = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {

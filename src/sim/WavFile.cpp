@@ -53,6 +53,10 @@ std::string CannotWrite(const std::string& path, int error) {
     return "Cannot write the recording file \"" + path + "\": " + std::strerror(error) + ".";
 }
 
+std::string NotARegularFile(const std::string& path) {
+    return "Cannot write the recording file \"" + path + "\": not a regular file.";
+}
+
 } // namespace
 
 std::vector<std::uint8_t> WavHeader(const TWaveFormat& format, std::uint32_t dataBytes) {
@@ -84,11 +88,21 @@ std::vector<std::uint8_t> WavHeader(const TWaveFormat& format, std::uint32_t dat
 }
 
 std::string PrepareWavFile(const std::string& path) {
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Only a regular file can hold the recording: a FIFO would hold the start-up until somebody
+    // reads it, a device (/dev/full, /dev/null) would take the sound and keep nothing. Opened
+    // without waiting, and checked for what was opened.
+    const int file =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (file < 0)
-        return CannotWrite(path, errno);
+        return errno == ENXIO ? NotARegularFile(path) : CannotWrite(path, errno);
+    struct stat st {};
+    const bool regular = ::fstat(file, &st) == 0 && S_ISREG(st.st_mode);
+    const int truncated = regular ? ::ftruncate(file, 0) : 0;
+    const int error = errno;
     ::close(file);
-    return {};
+    if (!regular)
+        return NotARegularFile(path);
+    return truncated == 0 ? std::string() : CannotWrite(path, error);
 }
 
 TWavFile::TWavFile(std::string path, std::uint64_t maxDataBytes)

@@ -17,6 +17,7 @@ TEST(CommandLine, ParsesEveryOption) {
 TEST(CommandLine, ReportsWhatItCannotUnderstand) {
     for (const QStringList& args :
          {QStringList{"--bogus"}, QStringList{"--simulate=xyz"}, QStringList{"--config-dir"},
+          QStringList{"--config-dir", ""}, QStringList{"--config-dir="},
           QStringList{"--sim-record", "a.wav"}})
         EXPECT_FALSE(ParseCommandLine(args).Error.isEmpty()) << args.join(' ').toStdString();
 }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -172,6 +173,11 @@ TEST_F(WavFile, UnwritablePathsAndFailedWritesGiveAnErrorText) {
     const std::string missing = Path("no-such-folder/rec.wav");
     EXPECT_NE(PrepareWavFile(missing).find(missing), std::string::npos);
     EXPECT_NE(PrepareWavFile(Path("")), ""); // the folder itself
+    // A device would swallow the recording, a FIFO would hold the start-up until read.
+    EXPECT_NE(PrepareWavFile("/dev/full").find("not a regular file"), std::string::npos);
+    const std::string fifo = Path("fifo.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_NE(PrepareWavFile(fifo).find("not a regular file"), std::string::npos);
 
     const TWaveFormat stereo = MakeFormat(2, 44100, 16);
     const auto data = Noise(stereo, 200);
