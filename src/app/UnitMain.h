@@ -237,8 +237,8 @@ private:
     class TFormStation* FOwnStationDialog = nullptr;
 
 public:
-    // The station file exists but could not be read: the close leaves it alone unless the
-    // user changed the list (and so wrote the file) since.
+    // The station file exists but could not be read: it holds the user's stations, so nothing
+    // writes over it (changes stay on screen, their writes are refused) until it can be read.
     bool FStationFileUnreadable = false;
     // --- end of station list ---
 

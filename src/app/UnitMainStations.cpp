@@ -2,6 +2,7 @@
 // operation. The list control holds the station lines; nothing else keeps a copy. A write
 // that fails is shown and leaves the change in the list, to reach the file with the next
 // write. GUI thread only.
+#include "Application.h"
 #include "Forms.h"
 #include "Messages.h"
 #include "UnitMain.h"
@@ -85,13 +86,30 @@ void TMainForm::CreateStationControls() {
 
 void TMainForm::LoadStations() {
     QStringList lines;
-    if (Stations::LoadStationFile(FStationPath, lines))
+    QString reason;
+    if (Stations::LoadStationFile(FStationPath, lines, &reason)) {
         ListBoxStations->SetLines(lines);
-    else
-        FStationFileUnreadable = QFile::exists(FStationPath);
+        return;
+    }
+    if (reason.isEmpty())
+        return; // no list yet
+    // The user's stations are in there: said once, and never written over while it stays so.
+    FStationFileUnreadable = true;
+    TApplication::Notice(QStringLiteral("The station list \"%1\" cannot be read (%2); it is left "
+                                        "as it is and changes to the list are not written")
+                             .arg(FStationPath, reason));
 }
 
 QString TMainForm::WriteStationFile() {
+    if (FStationFileUnreadable) {
+        QStringList stored;
+        QString reason;
+        if (!Stations::LoadStationFile(FStationPath, stored, &reason) && !reason.isEmpty())
+            return Stations::CannotCreateText(
+                FStationPath, QStringLiteral("The list there cannot be read (%1) and is left as it "
+                                             "is.")
+                                  .arg(reason));
+    }
     QString error;
     if (!Stations::SaveStationFile(FStationPath, ListBoxStations->Lines(), &error))
         return error;

@@ -203,14 +203,23 @@ void RemoveStaleTemporaries(const QString& path) {
     RemoveStaleTemporariesBeside(given);
 }
 
-bool LoadStationFile(const QString& path, QStringList& lines) {
+bool LoadStationFile(const QString& path, QStringList& lines, QString* reason) {
     lines.clear();
     RemoveStaleTemporaries(path);
     QByteArray bytes;
-    if (ReadRegularFile(path, bytes) != TFileRead::Read)
+    const TFileRead read = ReadRegularFile(path, bytes);
+    if (reason)
+        *reason = read == TFileRead::NotRegular   ? QStringLiteral("not a regular file")
+                  : read == TFileRead::Unreadable ? SystemReason(errno)
+                                                  : QString();
+    if (read != TFileRead::Read)
         return false;
     lines = DecodeStationText(bytes);
     return true;
+}
+
+QString CannotCreateText(const QString& path, const QString& reason) {
+    return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
 }
 
 bool SaveStationFile(const QString& path, const QStringList& lines, QString* error) {
@@ -220,7 +229,7 @@ bool SaveStationFile(const QString& path, const QStringList& lines, QString* err
     if (failure == 0)
         return true;
     if (error)
-        *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, SystemReason(failure));
+        *error = CannotCreateText(path, SystemReason(failure));
     return false;
 }
 

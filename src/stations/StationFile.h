@@ -23,7 +23,10 @@ QByteArray EncodeStationText(const QStringList& lines);
 // regular file (a link to one is fine): a FIFO, a folder or a device in its place is opened
 // without waiting and never read. Start-up reads the file once, before any save, so this
 // first runs RemoveStaleTemporaries.
-bool LoadStationFile(const QString& path, QStringList& lines);
+// reason (when given): why a file that is there could not be read ("" when it is missing).
+bool LoadStationFile(const QString& path, QStringList& lines, QString* reason = nullptr);
+// The documented refusal of a write: "Cannot create file "<path>". <reason>".
+QString CannotCreateText(const QString& path, const QString& reason);
 
 // Replaces the file in one step: the bytes go to a temporary file "<file>.tmp<pid>-<n>" in
 // the same folder, which is then renamed over it, so a failed write never leaves a cut-off

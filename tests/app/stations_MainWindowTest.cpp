@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QToolButton>
 #include <deque>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -286,6 +288,30 @@ TEST_F(StationsMainFormTest, NameBeyondTheCodePageSurvivesARestart) {
     }
     TMainForm& again = Start();
     EXPECT_EQ(again.ListBoxStations->Lines(), QStringList({"95.5=Καφέ €"}));
+}
+
+TEST_F(StationsMainFormTest, AListThatCannotBeReadIsToldAndNeverWrittenOver) {
+    // A FIFO stands for any list that is there and cannot be read (for root, who reads any
+    // file, the test's only way): its stations would be lost to the first write.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(StationPath()).constData(), 0600), 0);
+    testing::internal::CaptureStderr();
+    TMainForm& form = Start();
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("cannot be read (not a regular file)"), std::string::npos) << told;
+    EXPECT_TRUE(Lines().isEmpty());
+
+    Answers.Dialog("101.7", "a");
+    Answers.Message();
+    form.SpeedButtonAddStationClick();
+    ASSERT_EQ(Answers.Messages.size(), 1);
+    EXPECT_EQ(Answers.Messages[0], "Orvalen|Cannot create file \"" + StationPath() +
+                                       "\". The list there cannot be read (not a regular file) "
+                                       "and is left as it is.");
+    Answers.Message();
+    form.NListSort->trigger();
+    EXPECT_EQ(Lines(), QStringList({"101.7=a"})) << "the change stays on screen";
+    EXPECT_TRUE(form.FormCloseQuery()) << "the close leaves it alone";
+    EXPECT_TRUE(QFileInfo(StationPath()).isFile() == false && QFileInfo::exists(StationPath()));
 }
 
 TEST_F(StationsMainFormTest, FailedWriteIsShownAndTheChangeStays) {
