@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/resource.h>
@@ -51,7 +52,8 @@ TRun Run(const QString& program, const QStringList& arguments) {
 // played sound written to played.wav and its music folder in a temporary folder.
 class TRecordingProgram {
 public:
-    TRecordingProgram() : Err(Program) {
+    // childSetup: run in the program's process before it starts (limits).
+    explicit TRecordingProgram(const std::function<void()>& childSetup = {}) : Err(Program) {
         QFile ini(Config.filePath("orvalen.ini"));
         if (ini.open(QIODevice::WriteOnly))
             ini.write(
@@ -62,6 +64,8 @@ public:
         env.insert("XDG_CONFIG_HOME", Home.filePath("config"));
         env.insert("XDG_MUSIC_DIR", Home.filePath("music"));
         Program.setProcessEnvironment(env);
+        if (childSetup)
+            Program.setChildProcessModifier(childSetup);
         Program.start(ORVALEN_BINARY_DIR "/orvalen", {"--simulate", "--verbose", "--sim-record",
                                                       Played(), "--config-dir", Config.path()});
     }
@@ -226,44 +230,17 @@ TEST(RecordingEndToEnd, PowerOffAndTerminationLeaveCompleteFiles) {
 TEST(RecordingEndToEnd, AFileSizeLimitStopsTheRecordingNotTheProgram) {
     // Under `ulimit -f` the write that reaches the limit fails; the recording stops with its
     // message and the program goes on, to write its settings at the end.
-    TXvfbSession x;
-    ASSERT_TRUE(x.Running());
-    QTemporaryDir config, home;
-    {
-        QFile ini(config.filePath("orvalen.ini"));
-        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\naudiosamplerate=5\r\n");
-    }
-    QDir(home.path()).mkpath("music");
-    QProcessEnvironment env = x.Environment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-    env.insert("XDG_MUSIC_DIR", home.filePath("music"));
-    QProcess program;
-    program.setProcessEnvironment(env);
-    program.setChildProcessModifier([] {
+    TRecordingProgram run([] {
         const rlimit limit{200 * 1024, 200 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
     });
-    TStderr err(program);
-    program.start(ORVALEN_BINARY_DIR "/orvalen",
-                  {"--simulate", "--verbose", "--config-dir", config.path()});
-    ASSERT_TRUE(program.waitForStarted());
-    ASSERT_TRUE(err.WaitFor("Device connected\n", 60000)) << err.All().toStdString();
-    const QString window = x.FindWindow("USB Orvalen");
-    ASSERT_FALSE(window.isEmpty());
-    x.Run("xdotool", {"mousemove", "--window", window, "31", "67", "click", "1"});
-    ASSERT_TRUE(err.WaitFor("WR 00  50 0", 30000));
-    x.Run("xdotool", {"windowfocus", "--sync", window});
-    x.Run("xdotool", {"key", "r"});
-    ASSERT_TRUE(err.WaitFor("Recording to ", 30000)) << err.All().toStdString();
-    ASSERT_TRUE(err.WaitFor("Recording stopped: ", 60000)) << err.All().toStdString();
-    EXPECT_EQ(program.state(), QProcess::Running);
-    kill(program.processId(), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(60000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
-    QFile ini(config.filePath("orvalen.ini"));
+    ASSERT_TRUE(run.StartedAndPowered()) << run.Err.All().toStdString();
+    run.PressR();
+    ASSERT_FALSE(run.RecordingStarted().isEmpty()) << run.Err.All().toStdString();
+    ASSERT_TRUE(run.Err.WaitFor("Recording stopped: ", 60000)) << run.Err.All().toStdString();
+    EXPECT_EQ(run.Program.state(), QProcess::Running);
+    ASSERT_TRUE(run.Terminated());
+    QFile ini(run.Config.filePath("orvalen.ini"));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("fmfrequency=")) << "the settings were written at the end";
 }
