@@ -26,6 +26,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
+#include <map>
+#include <utility>
 
 namespace {
 
@@ -70,20 +72,33 @@ int SampleRateFromIndex(int index) {
 
 } // namespace
 
-QIcon TMainForm::ImageListIcon(int index) {
-    return QIcon(QPixmap::fromImage(Pictures::ImageList1(index)));
-}
-
 namespace {
+
+// Each picture is made once and shared: a button's toggle that made new pixmaps every time
+// grew the program with every click. Kept to the end of the process (never destroyed after the
+// application).
+QIcon CachedIcon(int index, bool disabledInColour) {
+    static auto* icons = new std::map<std::pair<int, bool>, QIcon>;
+    auto [it, made] = icons->try_emplace({index, disabledInColour});
+    if (made) {
+        const QPixmap picture = QPixmap::fromImage(Pictures::ImageList1(index));
+        it->second = QIcon(picture);
+        if (disabledInColour)
+            it->second.addPixmap(picture, QIcon::Disabled);
+    }
+    return it->second;
+}
 
 // The connection indicator is always disabled, yet it must show its state in colour.
 QIcon IndicatorIcon(int index) {
-    QIcon icon = TMainForm::ImageListIcon(index);
-    icon.addPixmap(QPixmap::fromImage(Pictures::ImageList1(index)), QIcon::Disabled);
-    return icon;
+    return CachedIcon(index, true);
 }
 
 } // namespace
+
+QIcon TMainForm::ImageListIcon(int index) {
+    return CachedIcon(index, false);
+}
 
 TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
                      std::unique_ptr<TAudioChain> audio)

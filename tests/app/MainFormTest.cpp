@@ -56,6 +56,16 @@ TEST_F(MainFormTest, FirstStartWithoutSettingsUsesEveryDefault) {
     EXPECT_EQ(FAudio->FInDeviceName, "Default");
 }
 
+TEST_F(MainFormTest, EachPictureIsMadeOnceHoweverOftenAButtonToggles) {
+    // New pixmaps at every toggle grew the program by kilobytes a click.
+    TMainForm& form = Start();
+    EXPECT_EQ(TMainForm::ImageListIcon(7).cacheKey(), TMainForm::ImageListIcon(7).cacheKey());
+    const qint64 unmuted = form.SpeedButtonMute->icon().cacheKey();
+    for (int i = 0; i < 2; ++i)
+        form.SetMuted(!form.FMuted);
+    EXPECT_EQ(form.SpeedButtonMute->icon().cacheKey(), unmuted);
+}
+
 TEST_F(MainFormTest, StoredUkvBandStartsThereAndEachBandKeepsItsPosition) {
     WriteSettings("[main]\nfmband=0\nukvfrequency=12\nfmfrequency=137\n");
     TMainForm& form = Start();

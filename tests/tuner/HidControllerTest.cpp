@@ -232,6 +232,16 @@ TEST_F(HidFixture, DeviceOperations) {
     EXPECT_FALSE(dev->Write(report.constData(), 65, written));
     EXPECT_EQ(dev->LastError(), EIO);
     EXPECT_EQ(sim->Written(index).size(), 1u);
+    // The virtual device keeps only its latest reports, however long it runs.
+    sim->SetWriteError(index, 0);
+    for (std::size_t i = 0; i < TSimHidBackend::WrittenKept + 10; ++i) {
+        QByteArray numbered = report;
+        numbered[1] = char(i % 256);
+        dev->Write(numbered.constData(), 65, written);
+    }
+    const std::vector<QByteArray> kept = sim->Written(index);
+    ASSERT_EQ(kept.size(), TSimHidBackend::WrittenKept);
+    EXPECT_EQ(kept.back()[1], char((TSimHidBackend::WrittenKept + 9) % 256));
 
     THidDevice* limited = nullptr;
     ASSERT_TRUE(ctl->ClaimByIndex(limited, 1));

@@ -62,6 +62,8 @@ public:
             return false;
         }
         const QByteArray report(reinterpret_cast<const char*>(data), qsizetype(size));
+        if (FDevice.Written.size() == WrittenKept)
+            FDevice.Written.pop_front();
         FDevice.Written.push_back(report);
         written = size;
         if (FDevice.Firmware) {
@@ -190,7 +192,8 @@ int TSimHidBackend::ReadCount(int device) const {
 }
 
 std::vector<QByteArray> TSimHidBackend::Written(int device) const {
-    return FDevices.at(size_t(device))->Written;
+    const std::deque<QByteArray>& written = FDevices.at(size_t(device))->Written;
+    return {written.begin(), written.end()};
 }
 
 void TSimHidBackend::ClearWritten(int device) {

@@ -59,7 +59,9 @@ public:
     void FailReads(int device, int count, int error);
     // How many reads the device's handles have been asked for since it was added.
     int ReadCount(int device) const;
-    // Every output report written to the device since it was added.
+    // The output reports written to the device since it was added, the last WrittenKept of
+    // them: a virtual tuner that runs for days must not grow with its traffic.
+    static constexpr std::size_t WrittenKept = 1024;
     std::vector<QByteArray> Written(int device) const;
     void ClearWritten(int device);
 
@@ -83,7 +85,7 @@ private:
         std::shared_ptr<TNode> Node; // while plugged
         std::string Instance;
         int WriteError = 0;
-        std::vector<QByteArray> Written;
+        std::deque<QByteArray> Written;
         // Reads run on reader threads.
         std::atomic<int> Reads{0};
         std::atomic<int> ReadsToFail{0};
