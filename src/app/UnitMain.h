@@ -276,6 +276,8 @@ public:
     // Scans the current band and adds the stations the list lacks; refused while no tuner
     // is connected and powered.
     void NListScanClick();
+    // A running band scan ends as Cancel ends it, before the close writes the files.
+    void EndScanForClose();
     // A status report, after ApplyStatus: the scan running, if any, follows it.
     void ScanStatusReport(const quint8* Data, int Size);
     class QAction* NListScan = nullptr;

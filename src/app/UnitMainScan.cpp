@@ -51,6 +51,9 @@ public:
     // in another band.
     void TunerChanged();
     void Cancel() { Run(FScan.Cancel()); }
+    // The program is closing: the scan ends as Cancel ends it, the user's station comes back
+    // and what was found joins the list, which the close sequence then writes once.
+    void EndForClose();
     // The window has closed: nothing more is sent, shown or written.
     void Abandon();
     TBandScanDialog* Dialog() const { return FDialog; }
@@ -62,6 +65,8 @@ private:
     void ShowProgress();
     void Ended();
     void Conclude();
+    // Adds the found stations the list lacks (sorted); true when any was added.
+    bool AddFound();
 
     TMainForm& FForm;
     TBandScan FScan;
@@ -73,6 +78,9 @@ private:
     QPointer<TBandScanDialog> FDialog;
     QString FStopMessage;
     bool FEnded = false;
+    // The slider goes back to the user's station at the end, also when the tuner went away
+    // (not after a band change: the old band's position means nothing in the new one).
+    bool FRestoreOrigin = true;
 };
 
 void TBandScanHost::Start() {
@@ -131,6 +139,7 @@ void TBandScanHost::TunerChanged() {
         Cancel();
     } else if (FForm.FBandFM != FBandFM) {
         // The slider now counts in the other band: the old band's position means nothing.
+        FRestoreOrigin = false;
         FScan.Abort();
         Run({});
     }
@@ -191,8 +200,9 @@ void TBandScanHost::Ended() {
     FEnded = true;
     FTimer.stop();
     // The tune command went out with the scan's last commands; the slider and the display
-    // follow here without sending it again.
-    if (FScan.End() != TScanEnd::TunerLost) {
+    // follow here without sending it again. A tuner that went away gets the user's station
+    // back too, so that it is stored and tuned when the tuner returns.
+    if (FScan.End() != TScanEnd::TunerLost || FRestoreOrigin) {
         const bool sendEnabled = FForm.FSendEnabled;
         FForm.FSendEnabled = false;
         FForm.TrackBarFMTune->SetPosition(FOriginPosition);
@@ -203,6 +213,14 @@ void TBandScanHost::Ended() {
     QTimer::singleShot(0, this, [this] { Conclude(); });
 }
 
+void TBandScanHost::EndForClose() {
+    if (!FEnded) {
+        FStopMessage.clear();
+        Run(FScan.Cancel());
+    }
+    AddFound();
+}
+
 void TBandScanHost::Conclude() {
     delete FDialog;
     FForm.FBandScan = nullptr;
@@ -210,6 +228,14 @@ void TBandScanHost::Conclude() {
     deleteLater();
     if (FForm.Closed())
         return;
+    // A failed write is shown; the stations stay in the list for the next write.
+    if (AddFound())
+        FForm.SaveStations();
+    if (!FStopMessage.isEmpty())
+        ShowWarning(&FForm, FStopMessage);
+}
+
+bool TBandScanHost::AddFound() {
     QStringList lines = FForm.ListBoxStations->Lines();
     bool added = false;
     for (const TFoundStation& station : FScan.Found()) {
@@ -224,11 +250,8 @@ void TBandScanHost::Conclude() {
         Stations::SortStations(lines);
         FForm.ListBoxStations->SetLines(lines);
         FForm.ShowStationName(FForm.FScreen->TuneValue());
-        // A failed write is shown; the stations stay in the list for the next write.
-        FForm.SaveStations();
     }
-    if (!FStopMessage.isEmpty())
-        ShowWarning(&FForm, FStopMessage);
+    return added;
 }
 
 void TMainForm::CreateScanControls() {
@@ -246,6 +269,11 @@ void TMainForm::CreateScanControls() {
         if (FBandScan)
             FBandScan->Abandon();
     });
+}
+
+void TMainForm::EndScanForClose() {
+    if (FBandScan)
+        FBandScan->EndForClose();
 }
 
 void TMainForm::NListScanClick() {

@@ -329,6 +329,7 @@ void TMainForm::ResumeFromSuspend() {
 }
 
 void TMainForm::ClosePowerOff() {
+    EndScanForClose();
     if (FSendEnabled && FConnected)
         SendCommandFlag('P', false);
 }

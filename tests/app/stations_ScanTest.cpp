@@ -229,7 +229,25 @@ TEST_F(ScanTest, StopsWithAMessageWhenTheTunerGoesAwayOrFallsSilent) {
         EXPECT_LT(lines.size(), 6);
         EXPECT_EQ(lines.value(0), "91.2=");
         EXPECT_EQ(StationFileLines(), lines);
+        // The user's station is kept, to be stored and tuned again.
+        EXPECT_EQ(form.FFMPosition, 75);
     }
+}
+
+TEST_F(ScanTest, ACloseDuringAScanKeepsTheFoundStationsAndTheUsersStation) {
+    // A logout (SIGTERM) or Выход in the middle of a scan ends it as Cancel does.
+    WriteStations({});
+    TMainForm& form = StartPowered("rda5807m", true);
+    Scan([&form](TBandScanDialog&, int count) {
+        if (count == 2)
+            QTimer::singleShot(0, &form, [&form] { form.close(); });
+    });
+    ASSERT_TRUE(WaitFor([&] { return form.Closed(); }, 30000));
+    const QStringList two = {"91.2=RETRO", "95.5=JAZZ"};
+    EXPECT_EQ(StationFileLines(), two);
+    QFile ini(FDir.filePath("orvalen.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("fmfrequency=75\r\n"));
 }
 
 TEST_F(ScanTest, AnUnwritableListKeepsTheFoundStationsOnScreen) {
