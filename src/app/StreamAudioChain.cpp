@@ -91,9 +91,9 @@ TStreamAudioChain::TStreamAudioChain(std::unique_ptr<TWaveDeviceSystem> system)
             if (sender == FAudioIn.get() && OnMeterValue)
                 for (int channel : {0, 1})
                     OnMeterValue(channel, 0.0, 0.0, 1.0);
-            const std::string detail = reason.empty() ? device : device + ": " + reason;
-            FRecovery->Lost(QString::fromStdString(device), QString::fromStdString(reason),
-                            QString::fromStdString(FormatAudioError(text, code, detail)));
+            FRecovery->Lost(
+                QString::fromStdString(device), QString::fromStdString(reason),
+                QString::fromStdString(FormatAudioError(text, code, DeviceDetail(device, reason))));
         };
         // While the chain comes back, a device that fails again is part of the same loss.
         component->OnError = [this, component](TAudioComponent*, const std::string& text,

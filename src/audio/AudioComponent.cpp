@@ -9,6 +9,10 @@ std::string FormatAudioError(const std::string& text, std::uint32_t code,
     return detail.empty() ? text + numbers : text + numbers + "\n" + detail;
 }
 
+std::string DeviceDetail(const std::string& device, const std::string& reason) {
+    return reason.empty() ? device : device + ": " + reason;
+}
+
 void TAudioComponent::ReportError(const std::string& text, std::uint32_t code,
                                   const std::string& detail) {
     bool handled = false;
@@ -29,7 +33,7 @@ void TAudioComponent::ReportDeviceLost(const std::string& text, std::uint32_t co
     if (OnDeviceLost)
         OnDeviceLost(this, text, code, device, reason);
     else
-        ReportError(text, code, reason.empty() ? device : device + ": " + reason);
+        ReportError(text, code, DeviceDetail(device, reason));
 }
 
 void TAudioComponent::ReportWarning(const std::string& text, std::uint32_t code) {

@@ -21,6 +21,8 @@ public:
 // why), when there is one, on a line of its own after it.
 std::string FormatAudioError(const std::string& text, std::uint32_t code,
                              const std::string& detail = {});
+// "Output device "NAME": reason", or the device alone when there is no reason.
+std::string DeviceDetail(const std::string& device, const std::string& reason);
 
 using TErrorEvent = std::function<void(TAudioComponent* sender, const std::string& errorText,
                                        std::uint32_t errorCode, bool& handled)>;

@@ -71,10 +71,7 @@ std::string TAudioDevice::Label(int id) {
 }
 
 std::string TAudioDevice::Describe(int id, const std::string& reason) {
-    std::string detail = Label(id);
-    if (!reason.empty())
-        detail += ": " + reason;
-    return detail;
+    return DeviceDetail(Label(id), reason);
 }
 
 std::string TAudioDevice::TellFailure(int id, const std::string& text, std::uint32_t code,

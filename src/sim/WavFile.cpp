@@ -49,12 +49,16 @@ bool WriteAt(int file, const std::uint8_t* data, std::size_t bytes, off_t offset
     return true;
 }
 
+std::string CannotWrite(const std::string& path, const std::string& reason) {
+    return "Cannot write the recording file \"" + path + "\": " + reason + ".";
+}
+
 std::string CannotWrite(const std::string& path, int error) {
-    return "Cannot write the recording file \"" + path + "\": " + std::strerror(error) + ".";
+    return CannotWrite(path, std::string(std::strerror(error)));
 }
 
 std::string NotARegularFile(const std::string& path) {
-    return "Cannot write the recording file \"" + path + "\": not a regular file.";
+    return CannotWrite(path, std::string("not a regular file"));
 }
 
 } // namespace

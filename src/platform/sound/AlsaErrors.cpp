@@ -35,6 +35,10 @@ std::uint32_t WaveResultFromAlsa(int error) {
     }
 }
 
+std::string AlsaReason(const char* step, int error) {
+    return std::string(step) + ": " + snd_strerror(error);
+}
+
 bool AlsaDeviceGone(int error) {
     return error == -ENODEV || error == -ENXIO || error == -EIO || error == -ESHUTDOWN;
 }

@@ -18,11 +18,6 @@ std::uint32_t FormatResult(int error) {
     return error == -EINVAL ? WaveErrorBadFormat : WaveResultFromAlsa(error);
 }
 
-// What failed, for the user: the step and ALSA's own words.
-std::string Reason(const char* step, int error) {
-    return std::string(step) + ": " + snd_strerror(error);
-}
-
 std::uint32_t SetHardware(snd_pcm_t* pcm, TWaveDirection direction, const TWaveFormat& format,
                           TAlsaPcm& result, std::string& reason) {
     snd_pcm_hw_params_t* raw = nullptr;
@@ -31,37 +26,36 @@ std::uint32_t SetHardware(snd_pcm_t* pcm, TWaveDirection direction, const TWaveF
     THwParams hw(raw, &snd_pcm_hw_params_free);
     int error = snd_pcm_hw_params_any(pcm, hw.get());
     if (error < 0) {
-        reason = Reason("reading the device's capabilities", error);
+        reason = AlsaReason("reading the device's capabilities", error);
         return WaveResultFromAlsa(error);
     }
     const snd_pcm_format_t sampleFormat = AlsaSampleFormat(format.ContainerBits);
-    const auto refuse = [&](const char* what) {
-        reason = std::string("the device refuses ") + what;
+    const auto refuse = [&](const std::string& what) {
+        reason = "the device refuses " + what;
         return WaveErrorBadFormat;
     };
     if (sampleFormat == SND_PCM_FORMAT_UNKNOWN ||
         snd_pcm_hw_params_set_access(pcm, hw.get(), SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
         snd_pcm_hw_params_set_format(pcm, hw.get(), sampleFormat) < 0)
-        return refuse(
-            ("the sample format " + std::to_string(format.ContainerBits) + " bits").c_str());
+        return refuse("the sample format " + std::to_string(format.ContainerBits) + " bits");
     if (snd_pcm_hw_params_set_channels(pcm, hw.get(), format.Channels) < 0)
-        return refuse((std::to_string(format.Channels) + " channels").c_str());
+        return refuse(std::to_string(format.Channels) + " channels");
     if (snd_pcm_hw_params_set_rate(pcm, hw.get(), format.SampleRate, 0) < 0)
-        return refuse(("the rate " + std::to_string(format.SampleRate) + " Hz").c_str());
+        return refuse("the rate " + std::to_string(format.SampleRate) + " Hz");
     snd_pcm_uframes_t period = PeriodFrames;
     int dir = 0;
     if ((error = snd_pcm_hw_params_set_period_size_near(pcm, hw.get(), &period, &dir)) < 0) {
-        reason = Reason("setting the period", error);
+        reason = AlsaReason("setting the period", error);
         return FormatResult(error);
     }
     const unsigned periods = direction == TWaveDirection::Output ? OutputPeriods : CapturePeriods;
     snd_pcm_uframes_t buffer = period * periods;
     if ((error = snd_pcm_hw_params_set_buffer_size_near(pcm, hw.get(), &buffer)) < 0) {
-        reason = Reason("setting the ring", error);
+        reason = AlsaReason("setting the ring", error);
         return FormatResult(error);
     }
     if ((error = snd_pcm_hw_params(pcm, hw.get())) < 0) {
-        reason = Reason("setting up the stream", error);
+        reason = AlsaReason("setting up the stream", error);
         return FormatResult(error);
     }
     snd_pcm_hw_params_get_period_size(hw.get(), &result.PeriodSize, &dir);
@@ -89,7 +83,7 @@ std::uint32_t SetSoftware(snd_pcm_t* pcm, const TAlsaPcm& result, std::string& r
     if (error >= 0)
         error = snd_pcm_sw_params(pcm, sw.get());
     if (error < 0)
-        reason = Reason("setting the stream's thresholds", error);
+        reason = AlsaReason("setting the stream's thresholds", error);
     return WaveResultFromAlsa(error);
 }
 
@@ -118,7 +112,7 @@ std::uint32_t OpenAlsaPcm(const std::string& name, TWaveDirection direction,
         direction == TWaveDirection::Output ? SND_PCM_STREAM_PLAYBACK : SND_PCM_STREAM_CAPTURE;
     const int error = snd_pcm_open(&handle, name.c_str(), stream, SND_PCM_NONBLOCK);
     if (error < 0) {
-        reason = Reason("opening", error);
+        reason = AlsaReason("opening", error);
         return WaveResultFromAlsa(error);
     }
     TAlsaPcm result;

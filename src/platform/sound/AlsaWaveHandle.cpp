@@ -25,9 +25,8 @@ public:
     explicit TAlsaWaveHandleRef(std::shared_ptr<TAlsaWaveHandle> handle)
         : FHandle(std::move(handle)) {}
     ~TAlsaWaveHandleRef() override { FHandle->Close(); }
-    std::uint32_t AddBuffer(TWaveHeader* header) override {
-        return Relay(FHandle->AddBuffer(header));
-    }
+    // Called for every buffer: its refusals need no words.
+    std::uint32_t AddBuffer(TWaveHeader* header) override { return FHandle->AddBuffer(header); }
     std::uint32_t Start() override { return Relay(FHandle->Start()); }
     std::uint32_t Pause() override { return Relay(FHandle->Pause()); }
     std::uint32_t Reset() override { return Relay(FHandle->Reset()); }
@@ -44,10 +43,6 @@ private:
 
     std::shared_ptr<TAlsaWaveHandle> FHandle;
 };
-
-std::string Reason(const char* step, int error) {
-    return std::string(step) + ": " + snd_strerror(error);
-}
 
 // What a stream in this state answers, as the error its calls would give: 0 for a state that
 // moves sound or can start.
@@ -399,14 +394,14 @@ bool TAlsaWaveHandle::Recover(int error) {
 std::uint32_t TAlsaWaveHandle::CommandError(int error, const char* step) {
     if (AlsaDeviceGone(error))
         return Fail(error, step);
-    FDetail = Reason(step, error);
+    FDetail = AlsaReason(step, error);
     return WaveResultFromAlsa(error);
 }
 
 std::uint32_t TAlsaWaveHandle::Fail(int error, const char* step) {
     const std::uint32_t code = WaveResultFromAlsa(error);
     FFailure = code != WaveNoError ? code : WaveErrorGeneric;
-    FFailureReason = Reason(step, error);
+    FFailureReason = AlsaReason(step, error);
     FDetail = FFailureReason;
     return FFailure;
 }
