@@ -112,6 +112,10 @@ int RunProgram(const TCommandLine& commandLine) {
                                [mainForm](int) { mainForm->RequestForcedClose(); });
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, mainForm,
                      [mainForm](QSessionManager&) { mainForm->RequestForcedClose(); });
+    // Once the close is certain a new start must not hand over to this instance: it would
+    // end and leave nothing running. The tear-down that follows takes a while.
+    QObject::connect(mainForm, &TMainForm::CloseFinished, &instances,
+                     [&instances] { instances.Unregister(); });
     // exit, not quit: a quit asks every window again and can be refused.
     QObject::connect(
         mainForm, &TMainForm::CloseFinished, qApp, [] { QCoreApplication::exit(0); },
@@ -132,7 +136,6 @@ int RunProgram(const TCommandLine& commandLine) {
     FormLogs = nullptr;
     FormAbout = nullptr;
     FormEqualizer = nullptr;
-    // The close sequence has run: a new start may now become the first instance.
-    instances.Unregister();
+    instances.Unregister(); // when the loop ended without the close sequence
     return code;
 }

@@ -319,6 +319,7 @@ void TMainForm::KeepInsideWorkArea(int left, int top) {
     // The outer size of the full-height window, before the list may shrink it.
     const QSize outer = frameGeometry().size();
     move(screen ? KeepInside(left, top, outer, screen->availableGeometry()) : QPoint(left, top));
+    FFramePending = true;
 }
 
 void TMainForm::SetPowerOn(bool Value) {
@@ -739,9 +740,24 @@ void TMainForm::changeEvent(QEvent* event) {
 
 void TMainForm::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (!ScreenSnap || !isVisible() || !screen())
+    if (!isVisible() || !screen())
         return;
     const QRect frame = frameGeometry();
+    // The window manager has put its frame around the window: the start-up's placement
+    // counted only the window itself, so the frame could reach past the work area.
+    if (FFramePending && frame != geometry()) {
+        FFramePending = false;
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        const QPoint inside =
+            primary ? KeepInside(frame.x(), frame.y(), frame.size(), primary->availableGeometry())
+                    : frame.topLeft();
+        if (inside != frame.topLeft()) {
+            move(inside);
+            return;
+        }
+    }
+    if (!ScreenSnap)
+        return;
     const QPoint snapped =
         SnapToWorkArea(frame.topLeft(), frame.size(), screen()->availableGeometry(), SnapBuffer);
     if (snapped != frame.topLeft())

@@ -303,6 +303,9 @@ private:
     void FormCreate();
     void ReadStartSettings();
     void KeepInsideWorkArea(int left, int top);
+    // The start-up places the window before it has a frame; once the window system tells
+    // the frame, the placement is made again with it (see moveEvent).
+    bool FFramePending = false;
     void FormClose();
     // Writes the settings and then the station list. Stops at the first failure unless
     // writeWhatItCan; gives the failures' texts.

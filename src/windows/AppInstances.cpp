@@ -1,7 +1,6 @@
 #include "AppInstances.h"
 
-#include <QAbstractEventDispatcher>
-#include <QSocketNotifier>
+#include <QMetaObject>
 #include <algorithm>
 #include <cstdlib>
 #include <unistd.h>
@@ -11,7 +10,6 @@ namespace {
 // An instance that does not take a message within this time is busy or hung; a start never
 // waits longer for it.
 constexpr std::chrono::milliseconds SendTimeout{200};
-constexpr std::chrono::milliseconds QueryTimeout{300};
 
 constexpr std::int32_t CommandLineTag = 1;
 
@@ -68,12 +66,11 @@ void TAppInstances::Register() {
         return;
     FRegisterCalled = true;
     // The socket first: whoever finds this instance in the registry can reach it at once.
-    // Without an event loop in this thread (a start that is about to end) it is not read.
-    if (!FSetup.SocketFolder.empty() && FSocket.Open(SocketPath(FSetup.Pid)) &&
-        QAbstractEventDispatcher::instance()) {
-        FNotifier = new QSocketNotifier(FSocket.Fd(), QSocketNotifier::Read, this);
-        connect(FNotifier, &QSocketNotifier::activated, this, [this] { ReceiveAll(); });
-    }
+    if (!FSetup.SocketFolder.empty() && FSocket.Open(SocketPath(FSetup.Pid)))
+        FInbox = std::make_unique<TInstanceInbox>(FSocket, FActive, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { Deliver(); }, Qt::QueuedConnection);
+        });
     const bool within = FRegistry.Register();
     FRegistered = true;
     if (within)
@@ -81,19 +78,38 @@ void TAppInstances::Register() {
              {TInstanceMessageKind::Created, std::int32_t(FSetup.Pid), std::string()});
 }
 
+void TAppInstances::SetActive(bool value) {
+    FActive = value;
+    if (FInbox)
+        FInbox->SetActive(value);
+}
+
+bool TAppInstances::CarryOn() {
+    if (FInbox)
+        FInbox->StartAnswering();
+    return false;
+}
+
 bool TAppInstances::Check(const QStringList& arguments) {
     if (!FRegistered)
         return false;
     const std::vector<std::uint32_t> instances = FRegistry.Instances();
     const auto own = std::find(instances.begin(), instances.end(), FSetup.Pid);
-    if (own == instances.end() || own == instances.begin())
-        return false;
+    if (own == instances.end() || own == instances.begin() || FSetup.SocketFolder.empty())
+        return CarryOn();
+    std::vector<std::uint32_t> others = instances;
+    others.erase(std::remove(others.begin(), others.end(), FSetup.Pid), others.end());
     const std::vector<std::optional<bool>> answers =
-        QueryInstancesActive(SocketPaths(instances), FSetup.Pid, QueryTimeout);
+        QueryInstancesActive(SocketPaths(others), FSetup.Pid, FSetup.AnswerTimeout);
     if (std::any_of(answers.begin(), answers.end(),
                     [](const std::optional<bool>& active) { return active == false; }))
-        return false;
-    Send({instances.front()}, {TInstanceMessageKind::BringForward, 0, std::string()});
+        return CarryOn();
+    // Only an instance that answered can take over; without one this start is the first.
+    const auto running = std::find(answers.begin(), answers.end(), std::optional<bool>(true));
+    if (running == answers.end())
+        return CarryOn();
+    Send({others[std::size_t(running - answers.begin())]},
+         {TInstanceMessageKind::BringForward, 0, std::string()});
     const QByteArray text = arguments.join(QStringLiteral("\r\n")).toUtf8();
     Send(instances, {TInstanceMessageKind::CopyData, CommandLineTag, text.toStdString()});
     Unregister();
@@ -104,20 +120,16 @@ void TAppInstances::Unregister() {
     if (!FRegistered)
         return;
     FRegistered = false;
-    if (FNotifier) {
-        // Possibly called from one of its own handlers: the notifier goes once they return.
-        FNotifier->setEnabled(false);
-        FNotifier->deleteLater();
-        FNotifier = nullptr;
-    }
+    FInbox.reset(); // its thread ends before the socket closes
     FSocket.Close();
     Send(FRegistry.Unregister(),
          {TInstanceMessageKind::Destroyed, std::int32_t(FSetup.Pid), std::string()});
 }
 
-void TAppInstances::ReceiveAll() {
-    while (auto received = FSocket.Receive()) {
-        const TInstanceMessage& message = received->Message;
+void TAppInstances::Deliver() {
+    if (!FInbox)
+        return;
+    for (const TInstanceMessage& message : FInbox->Take()) {
         switch (message.Kind) {
         case TInstanceMessageKind::Created:
             if (std::uint32_t(message.Value) != FSetup.Pid && OnInstanceCreated)
@@ -131,13 +143,6 @@ void TAppInstances::ReceiveAll() {
             if (OnUserNotify)
                 OnUserNotify(message.Value);
             break;
-        case TInstanceMessageKind::QueryActive:
-            FSocket.Reply(received->ReplyAddress,
-                          {TInstanceMessageKind::ActiveState, FActive ? 1 : 0, std::string()});
-            break;
-        case TInstanceMessageKind::ActiveState:
-            FActive = message.Value != 0;
-            break;
         case TInstanceMessageKind::CopyData:
             if (message.Value == CommandLineTag && OnCommandLine)
                 OnCommandLine(
@@ -147,8 +152,11 @@ void TAppInstances::ReceiveAll() {
             if (OnActivateRequest)
                 OnActivateRequest();
             break;
+        case TInstanceMessageKind::QueryActive:
+        case TInstanceMessageKind::ActiveState:
+            break; // answered, or refused, by the inbox
         }
-        // A handler may have unregistered (the close sequence): the socket is gone then.
+        // A handler may have unregistered (the close sequence): nothing more is delivered.
         if (!FRegistered)
             return;
     }

@@ -2,9 +2,11 @@
 
 // Only one instance per executable (and per user and display): the first start registers and
 // runs; a later start asks the first one to come forward, hands it its command line and ends.
-// Everything here runs on the GUI thread; the registry shared with the other processes is
-// guarded by its own named lock (platform/system/InstanceRegistry.h).
+// Everything here runs on the GUI thread but the reading of the instance's socket
+// (InstanceInbox.h); the registry shared with the other processes is guarded by its own named
+// lock (platform/system/InstanceRegistry.h).
 
+#include "InstanceInbox.h"
 #include "platform/system/InstanceRegistry.h"
 
 #include <QObject>
@@ -12,9 +14,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
-
-class QSocketNotifier;
 
 // Who this instance is to the registry; ThisProcess() for the running program.
 struct TAppInstancesSetup {
@@ -23,6 +24,10 @@ struct TAppInstancesSetup {
     std::function<bool(std::uint32_t)> IsRunning; // whether a registered ID is still an instance
     std::string SocketFolder;                     // "" : no notifications
     std::chrono::milliseconds LockTimeout{1000};
+    // How long a start waits for a registered instance to answer; one that does not is stale
+    // (stopped, hung, or a process of this program whose socket is elsewhere). Long enough
+    // for an instance that is itself still starting to reach its event loop.
+    std::chrono::milliseconds AnswerTimeout{5000};
 
     static TAppInstancesSetup ThisProcess();
 };
@@ -36,14 +41,15 @@ public:
     // Adds this instance to the registry and opens its socket; tells the others when all the
     // registry's limits held. Once per object.
     void Register();
-    // Whether this instance must end: another instance registered first. It is then asked to
-    // come forward, gets `arguments` joined by CR LF, and this instance is unregistered.
+    // Whether this instance must end: another instance registered first and answers. It is
+    // then asked to come forward, gets `arguments` joined by CR LF, and this instance is
+    // unregistered. Otherwise this instance runs, and answers the starts that ask from now on.
     bool Check(const QStringList& arguments);
     // Removes this instance from the registry and tells the others; again does nothing.
     void Unregister();
 
     bool Active() const { return FActive; }
-    void SetActive(bool value) { FActive = value; }
+    void SetActive(bool value);
     bool Registered() const { return FRegistered; }
 
     // Another start asked this instance to come forward.
@@ -58,13 +64,14 @@ private:
     std::string SocketPath(std::uint32_t pid) const;
     std::vector<std::string> SocketPaths(const std::vector<std::uint32_t>& pids) const;
     void Send(const std::vector<std::uint32_t>& pids, const TInstanceMessage& message) const;
-    void ReceiveAll();
+    bool CarryOn(); // this instance runs: false
+    void Deliver(); // GUI thread: the messages that waited
 
     TAppInstancesSetup FSetup;
     TInstanceNames FNames;
     TInstanceRegistry FRegistry;
     TInstanceSocket FSocket;
-    QSocketNotifier* FNotifier = nullptr;
+    std::unique_ptr<TInstanceInbox> FInbox; // while the socket is open
     bool FActive = true;
     bool FRegistered = false;
     bool FRegisterCalled = false;

@@ -1,13 +1,15 @@
-// The tray icon of the real program with a real tray host (trayer, an XEmbed tray) on a
-// private X server: the host starts after the program, as with session autostart, and is
-// restarted later; the icon must be embedded in the host each time.
+// The real program on a private X server with a real window manager (openbox) and a real tray
+// host (trayer, an XEmbed tray): the host starts after the program, as with session autostart,
+// and is restarted later, and the icon must be embedded in the host each time; the window's
+// frame is placed on the screen and snaps to its edges only when asked.
 #include "WaitFor.h"
 #include "XvfbSession.h"
 
 #include <QFile>
-#include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QTemporaryDir>
+#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -55,17 +57,22 @@ void StartProgram(const TXvfbSession& x, QProcess& program, const QTemporaryDir&
     program.start(ORVALEN_BINARY_DIR "/orvalen", {"--simulate", "--config-dir", config.path()});
 }
 
-// The frame's left and top on the screen, from xdotool.
-QPoint WindowPosition(const TXvfbSession& x, const QString& window) {
-    const QString out = x.Run("xdotool", {"getwindowgeometry", "--shell", window});
-    QPoint at;
-    for (const QString& line : out.split('\n')) {
-        if (line.startsWith("X="))
-            at.setX(line.mid(2).toInt());
-        else if (line.startsWith("Y="))
-            at.setY(line.mid(2).toInt());
-    }
-    return at;
+// The window manager's frame around a window, on the screen: the window's own place (xwininfo)
+// widened by the frame's extents (_NET_FRAME_EXTENTS: left, right, top, bottom).
+QRect FrameOf(const TXvfbSession& x, const QString& window) {
+    const auto field = [](const QString& text, const QString& name) {
+        const qsizetype at = text.indexOf(name);
+        return at < 0 ? 0 : text.mid(at + name.size()).section('\n', 0, 0).trimmed().toInt();
+    };
+    const QString info = x.Run("xwininfo", {"-id", window});
+    const QStringList extents =
+        x.Run("xprop", {"-id", window, "_NET_FRAME_EXTENTS"}).section('=', 1).split(',');
+    const auto extent = [&](int i) {
+        return extents.size() == 4 ? extents[i].trimmed().toInt() : 0;
+    };
+    return QRect(field(info, "Absolute upper-left X:"), field(info, "Absolute upper-left Y:"),
+                 field(info, "Width:"), field(info, "Height:"))
+        .adjusted(-extent(0), -extent(2), extent(1), extent(3));
 }
 
 } // namespace
@@ -106,8 +113,8 @@ TEST(TrayHostEndToEnd, MinimisingHidesBothWindowsInTheTrayAndTheIconBringsThemBa
     {
         QFile ini(config.filePath("orvalen.ini"));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        // Digital sound on (the equalizer's buttons need it), snapping on.
-        ini.write("[main]\r\ndirectsound=1\r\nScreenSnap=1\r\nLeft=200\r\nTop=200\r\n");
+        // Digital sound on (the equalizer's buttons need it).
+        ini.write("[main]\r\ndirectsound=1\r\nLeft=200\r\nTop=200\r\n");
     }
     StartProgram(x, program, config);
     ASSERT_TRUE(program.waitForStarted());
@@ -133,14 +140,54 @@ TEST(TrayHostEndToEnd, MinimisingHidesBothWindowsInTheTrayAndTheIconBringsThemBa
     x.Run("xdotool", {"mousemove", "--window", QString::number(icon), "4", "4", "click", "1"});
     EXPECT_TRUE(WaitFor([&] { return viewable(main) && viewable(equalizer); }, 20000));
 
-    // Dragged to 7 pixels from the left edge, the window lands on it; at 30 it stays.
-    x.Run("xdotool", {"windowmove", main, "30", "150"});
-    EXPECT_TRUE(WaitFor([&] { return WindowPosition(x, main).x() >= 30; }, 10000));
-    x.Run("xdotool", {"windowmove", main, "7", "150"});
-    EXPECT_TRUE(WaitFor([&] { return WindowPosition(x, main).x() < 7; }, 10000))
-        << WindowPosition(x, main).x();
-
     kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+}
+
+TEST(WindowPlacementEndToEnd, TheWholeFrameStaysOnScreenAndDropsSnapOnlyWhenAsked) {
+    for (const bool snap : {true, false}) {
+        SCOPED_TRACE(snap ? "snapping on" : "snapping off");
+        TXvfbSession x;
+        ASSERT_TRUE(x.Running());
+        QProcess manager, program;
+        const TEnding endManager{manager}, endProgram{program};
+        ASSERT_TRUE(x.Start(manager, "openbox", {}));
+        QTemporaryDir config;
+        {
+            QFile ini(config.filePath("orvalen.ini"));
+            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+            // Stored far past the bottom-right corner, with the station list shown.
+            ini.write(QByteArray("[main]\r\nShowList=1\r\nLeft=99999\r\nTop=99999\r\n") +
+                      "ScreenSnap=" + (snap ? "1" : "0") + "\r\n");
+        }
+        StartProgram(x, program, config);
+        ASSERT_TRUE(program.waitForStarted());
+        const QString main = x.FindWindow("USB Orvalen");
+        ASSERT_FALSE(main.isEmpty());
+        // The frame, title bar and borders included, is pulled back onto the screen.
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                const QRect frame = FrameOf(x, main);
+                return frame.right() == 1023 && frame.bottom() <= 767 && frame.bottom() > 700;
+            },
+            10000))
+            << FrameOf(x, main).right() << "," << FrameOf(x, main).bottom();
+
+        // Dropped 7 pixels from the left edge: on it when snapping, else where it was dropped
+        // (the same place relative to a drop at 30, which is too far to snap).
+        x.Run("xdotool", {"windowmove", main, "30", "150"});
+        EXPECT_TRUE(WaitFor([&] { return FrameOf(x, main).left() < 100; }, 10000));
+        const int at30 = FrameOf(x, main).left();
+        x.Run("xdotool", {"windowmove", main, "7", "150"});
+        const int expected = snap ? 0 : at30 - 23;
+        EXPECT_TRUE(WaitFor([&] { return FrameOf(x, main).left() == expected; }, 10000))
+            << FrameOf(x, main).left() << " instead of " << expected;
+        QThread::msleep(300); // and stays there
+        EXPECT_EQ(FrameOf(x, main).left(), expected);
+
+        kill(static_cast<pid_t>(program.processId()), SIGTERM);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    }
 }

@@ -1,4 +1,5 @@
 // One instance per executable, seen from outside: real processes on a private display.
+#include "../desktop/PrivateBus.h"
 #include "FileBytes.h"
 #include "StderrReader.h"
 #include "XvfbSession.h"
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -251,4 +253,46 @@ TEST_F(SingleInstance, TwoUsersDoNotSeeEachOthersInstances) {
     EXPECT_EQ(again->exitCode(), 0);
     EXPECT_TRUE(Stop(*other)) << other->readAllStandardError().toStdString();
     EXPECT_TRUE(Stop(*own));
+}
+
+TEST_F(SingleInstance, AStartWhileTheFirstIsClosingRunsOnItsOwn) {
+    ASSERT_TRUE(X.Running());
+    TPrivateBus bus;
+    ASSERT_FALSE(bus.Address.isEmpty());
+    QProcessEnvironment env = X.Environment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address);
+    auto closing = Start(Arguments(Config), Binary, env);
+    ASSERT_TRUE(closing);
+    TStderr closingErr(*closing);
+    const quint64 window = WindowOf(*closing);
+    ASSERT_NE(window, 0u);
+    const pid_t pid = pid_t(closing->processId());
+    // A session bus that no longer answers holds the closing program in its tear-down, where
+    // it gives its name on the bus back: the moment a new start may come.
+    ::kill(pid_t(bus.Pid()), SIGSTOP);
+    ::kill(pid, SIGTERM);
+    ASSERT_TRUE(WaitUntil([&] { return !X.IsViewable(window); }, 30000));
+
+    // It left the registry as soon as its close was certain.
+    TInstanceIdentity identity = CurrentInstanceIdentity();
+    identity.ExecutablePath = QFileInfo(Binary).canonicalFilePath().toStdString();
+    identity.Display = X.Display().toStdString();
+    TInstanceRegistry registry(MakeInstanceNames(identity), 0, [&](std::uint32_t id) {
+        return IsRunningInstance(id, identity.ExecutablePath);
+    });
+    const std::vector<std::uint32_t> registered = registry.Instances();
+    EXPECT_EQ(std::count(registered.begin(), registered.end(), std::uint32_t(pid)), 0);
+    EXPECT_EQ(closing->state(), QProcess::Running);
+
+    QTemporaryDir otherConfig;
+    QProcessEnvironment noBus = X.Environment();
+    noBus.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + otherConfig.filePath("no-bus"));
+    auto next = Start(Arguments(otherConfig), Binary, noBus);
+    ASSERT_TRUE(next);
+    EXPECT_NE(WindowOf(*next), 0u);
+    EXPECT_EQ(next->state(), QProcess::Running);
+    ::kill(pid_t(bus.Pid()), SIGCONT);
+    ASSERT_TRUE(closing->waitForFinished(30000));
+    EXPECT_EQ(closing->exitCode(), 0) << closingErr.All().toStdString();
+    EXPECT_TRUE(Stop(*next));
 }

@@ -25,6 +25,8 @@ public:
 
     // The bus's address for DBUS_SESSION_BUS_ADDRESS; "" when the daemon did not start.
     QString Address;
+    // The daemon's process, for tests that stop it to see a bus that does not answer.
+    qint64 Pid() const { return FDaemon.processId(); }
 
 private:
     QProcess FDaemon;

@@ -117,20 +117,30 @@ private:
 };
 
 // One block mapped from shared memory, or a private zero block when the shared one cannot be
-// used (no shared memory, or an object of that name that another user owns).
+// used (no shared memory, or an object of that name that another user owns). Every block is
+// its user's alone: the names carry the user, and a block others could write (left by an
+// older version, or made so on purpose) is not trusted but replaced.
 class TBlockMapping {
 public:
-    TBlockMapping(const std::string& name, mode_t mode) : FName(name) {
-        int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-        if (fd >= 0)
-            fchmod(fd, mode); // the creator's umask is not the block's rule
-        else if (errno == EEXIST)
+    explicit TBlockMapping(const std::string& name) : FName(name) {
+        if (name.empty())
+            return;
+        int fd = Create();
+        if (fd < 0 && errno == EEXIST) {
             fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0);
+            struct stat info {};
+            if (fd >= 0 && fstat(fd, &info) == 0 && info.st_uid == geteuid() &&
+                (info.st_mode & 077) != 0) {
+                close(fd);
+                shm_unlink(name.c_str());
+                fd = Create();
+            }
+        }
         if (fd < 0)
             return;
         struct stat info {};
-        const bool ours =
-            fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid();
+        const bool ours = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                          info.st_uid == geteuid() && (info.st_mode & 077) == 0;
         if (ours && (info.st_size >= off_t(InstanceBlockSize) ||
                      ftruncate(fd, off_t(InstanceBlockSize)) == 0)) {
             void* map = mmap(nullptr, InstanceBlockSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
@@ -154,6 +164,14 @@ public:
     }
 
 private:
+    int Create() const {
+        const int fd =
+            shm_open(FName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0)
+            fchmod(fd, 0600); // the creator's umask is not the block's rule
+        return fd;
+    }
+
     std::string FName;
     TInstanceBlock* FMap = nullptr;
     TInstanceBlock FPrivate{};
@@ -175,9 +193,9 @@ template <class F> void TInstanceRegistry::Locked(F&& change) {
         // Without the lock the blocks are not touched: this instance then acts alone.
         TSemaphoreLock lock(FNames.Lock, FLockTimeout, FLockRecovered);
         const bool shared = lock.Held();
-        TBlockMapping all(shared ? FNames.All : std::string(), 0666);
-        TBlockMapping session(shared ? FNames.Session : std::string(), 0666);
-        TBlockMapping user(shared ? FNames.User : std::string(), 0600);
+        TBlockMapping all(shared ? FNames.All : std::string());
+        TBlockMapping session(shared ? FNames.Session : std::string());
+        TBlockMapping user(shared ? FNames.User : std::string());
         TBlockMapping* blocks[3] = {&all, &session, &user};
         for (TBlockMapping* block : blocks)
             for (std::uint32_t id : TidyBlock(block->Block(), FIsRunning))

@@ -148,7 +148,9 @@ bool SendInstanceMessage(const std::string& path, const TInstanceMessage& messag
                          std::chrono::milliseconds timeout);
 
 // Sends QueryActive to each path and collects the ActiveState answers that arrive before the
-// timeout, one entry per path (nullopt: no answer).
+// timeout, one entry per path (nullopt: no answer, or none waited for). The wait ends early at
+// the first active answer: that instance is the one a start hands over to, while the others
+// may be starts as new as this one, which answer nothing.
 std::vector<std::optional<bool>> QueryInstancesActive(const std::vector<std::string>& paths,
                                                       std::uint32_t pid,
                                                       std::chrono::milliseconds timeout);

@@ -198,13 +198,17 @@ std::vector<std::optional<bool>> QueryInstancesActive(const std::vector<std::str
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (waiting > 0) {
-        while (auto datagram = ReceiveDatagram(fd)) {
+        while (waiting > 0) {
+            auto datagram = ReceiveDatagram(fd);
+            if (!datagram)
+                break;
             if (datagram->Message.Kind != TInstanceMessageKind::ActiveState)
                 continue;
             const auto at = std::find(paths.begin(), paths.end(), datagram->From);
             if (at != paths.end() && !answers[std::size_t(at - paths.begin())]) {
-                answers[std::size_t(at - paths.begin())] = datagram->Message.Value != 0;
-                --waiting;
+                const bool active = datagram->Message.Value != 0;
+                answers[std::size_t(at - paths.begin())] = active;
+                waiting = active ? 0 : waiting - 1;
             }
         }
         if (waiting == 0 || !WaitUntil(fd, POLLIN, deadline))

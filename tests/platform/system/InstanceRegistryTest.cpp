@@ -65,12 +65,22 @@ protected:
     }
 
     // Writes a block into shared memory as another program might have left it.
-    void Plant(const std::string& name, const TInstanceBlock& block) {
-        const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, 0600);
+    void Plant(const std::string& name, const TInstanceBlock& block, mode_t mode = 0600) {
+        const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT, mode);
         ASSERT_GE(fd, 0);
+        ASSERT_EQ(fchmod(fd, mode), 0);
         ASSERT_EQ(ftruncate(fd, off_t(block.size())), 0);
         ASSERT_EQ(pwrite(fd, block.data(), block.size(), 0), ssize_t(block.size()));
         close(fd);
+    }
+
+    mode_t Mode(const std::string& name) {
+        struct stat info {};
+        const int fd = shm_open(name.c_str(), O_RDONLY, 0);
+        if (fd >= 0)
+            fstat(fd, &info);
+        close(fd);
+        return info.st_mode & 0777;
     }
 
     bool Exists(const std::string& name) {
@@ -252,6 +262,17 @@ TEST_F(SharedRegistry, BlocksWithImpossibleCountsAndDeadEntriesAreRepaired) {
     EXPECT_TRUE(registry.Register());
     EXPECT_EQ(registry.Instances(), (TIds{4, 1001}));
     EXPECT_EQ(dropped, (TIds{3}));
+}
+
+TEST_F(SharedRegistry, BlocksAreTheUsersAloneAndOneOthersCouldWriteIsReplaced) {
+    // Anyone could have written these: an entry put in front, or the own one wiped out.
+    Plant(Names.All, BlockWith(0xFFFF, 1, {4}), 0666);
+    Plant(Names.Session, BlockWith(0, 1, {4}), 0622);
+    TInstanceRegistry registry = Registry(1001);
+    EXPECT_TRUE(registry.Register());
+    EXPECT_EQ(registry.Instances(), (TIds{1001}));
+    for (const std::string& name : {Names.All, Names.Session, Names.User})
+        EXPECT_EQ(Mode(name), 0600u) << name;
 }
 
 TEST_F(SharedRegistry, ABlockOfAnotherUserIsNotUsed) {
