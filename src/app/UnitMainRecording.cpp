@@ -40,6 +40,17 @@ void ShowWarning(QWidget* parent, const QString& text) {
     box->show();
 }
 
+// Logs and shows why a recording did not start (it left no file) or stopped early.
+void TellFailure(QWidget* parent, bool started, const QString& reason) {
+    if (started) {
+        Log(QStringLiteral("Recording stopped: %1").arg(reason));
+        ShowWarning(parent, QStringLiteral("Запись остановлена.\n%1").arg(reason));
+    } else {
+        Log(QStringLiteral("Recording not started: %1").arg(reason));
+        ShowWarning(parent, QStringLiteral("Запись не начата.\n%1").arg(reason));
+    }
+}
+
 } // namespace
 
 void TMainForm::CreateRecordingControls() {
@@ -125,9 +136,7 @@ void TMainForm::StartRecording() {
     }
     if (!error.empty()) {
         NRecord->setChecked(false);
-        const QString text = QString::fromLocal8Bit(error.c_str());
-        Log(QStringLiteral("Recording not started: %1").arg(text));
-        ShowWarning(this, QStringLiteral("Запись не начата.\n%1").arg(text));
+        TellFailure(this, false, QString::fromLocal8Bit(error.c_str()));
         return;
     }
     FRecordingPath = path;
@@ -166,14 +175,15 @@ void TMainForm::RecordingEnded(const TRecordingResult& Result) {
     if (Result.Dropped > FRecordingDroppedLogged)
         Log(QStringLiteral("Recording: %1 buffers dropped, the disk did not keep up")
                 .arg(Result.Dropped));
-    if (!FRecordingPath.isEmpty())
+    // A recording that got no sound into its file (ended before the first buffer, or refused by
+    // a full disk from the start) leaves no file: it never started.
+    const bool started = Result.Error.empty() || Result.Frames > 0;
+    if (!FRecordingPath.isEmpty() && started)
         Log(QStringLiteral("Recording finished: %1").arg(FRecordingPath));
     FRecordingPath.clear();
     // The stream's end may be told after the recording was already ended here: its error, if
     // any, still reaches the user.
     if (Result.Error.empty() || FClosed)
         return;
-    const QString text = QString::fromLocal8Bit(Result.Error.c_str());
-    Log(QStringLiteral("Recording stopped: %1").arg(text));
-    ShowWarning(this, QStringLiteral("Запись остановлена.\n%1").arg(text));
+    TellFailure(this, started, QString::fromLocal8Bit(Result.Error.c_str()));
 }

@@ -1,9 +1,11 @@
 #include "recording/RecordingFile.h"
 
+#include "recording/RecordingFlacOutput.h"
 #include "recording/RecordingSamples.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <sndfile.h>
 #include <system_error>
@@ -17,9 +19,10 @@ std::string CannotCreate(const char* what, const std::string& path, const std::s
 
 class TFlacFile : public IRecordingFile {
 public:
-    TFlacFile(SNDFILE* file, std::string path, const TRecordingFormat& format)
-        : FFile(file), FPath(std::move(path)), FChannels(format.Channels),
-          FShift(32 - FlacBitsFor(format.ContainerBits)) {}
+    TFlacFile(SNDFILE* file, std::unique_ptr<TFlacOutput> output, std::string path,
+              const TRecordingFormat& format)
+        : FFile(file), FOutput(std::move(output)), FPath(std::move(path)),
+          FChannels(format.Channels), FShift(32 - FlacBitsFor(format.ContainerBits)) {}
     ~TFlacFile() override { Close(); }
 
     std::string Write(const std::int32_t* samples, std::size_t frames) override {
@@ -31,7 +34,7 @@ public:
             FScaled[i] = int(std::uint32_t(samples[i]) << FShift);
         const sf_count_t written = sf_writef_int(FFile, FScaled.data(), sf_count_t(frames));
         if (written != sf_count_t(frames) || sf_error(FFile) != SF_ERR_NO_ERROR)
-            return Failure();
+            return Failure(sf_strerror(FFile));
         return {};
     }
 
@@ -40,25 +43,33 @@ public:
             return {};
         SNDFILE* file = FFile;
         FFile = nullptr;
-        // The encoder writes what it holds and the stream header's final sizes here.
+        // The encoder writes what it holds and the stream header's final sizes here; then a
+        // file the disk refused is cut back to its whole frames.
         const int result = sf_close(file);
-        return result == SF_ERR_NO_ERROR ? std::string() : Failure(sf_error_number(result));
+        FFrames = FOutput->Complete();
+        if (result != SF_ERR_NO_ERROR || FOutput->Refused())
+            return Failure(sf_error_number(result));
+        return {};
     }
 
+    std::uint64_t Frames() const override { return FFrames; }
+
 private:
-    std::string Failure(const char* reason = nullptr) {
-        const int error = errno;
-        std::string text = reason ? reason : sf_strerror(FFile);
-        if (error == ENOSPC || error == EFBIG || error == EDQUOT)
-            text = std::strerror(error); // the system's word is clearer than "System error"
-        return "Cannot write file \"" + FPath + "\". " + text;
+    std::string Failure(const char* reason) const {
+        // The system's word for a refused write ("No space left on device") is clearer than
+        // the library's "System error".
+        const int refused = FOutput->Refused();
+        return "Cannot write file \"" + FPath + "\". " +
+               (refused ? std::strerror(refused) : reason);
     }
 
     SNDFILE* FFile;
+    std::unique_ptr<TFlacOutput> FOutput;
     std::string FPath;
     unsigned FChannels;
     unsigned FShift;
     std::vector<int> FScaled;
+    std::uint64_t FFrames = 0;
 };
 
 int SubtypeFor(unsigned flacBits) {
@@ -99,18 +110,22 @@ std::unique_ptr<IRecordingFile> CreateFlacFile(const std::string& path,
         error = CannotCreate("file", path, "FLAC cannot hold this sound format.");
         return nullptr;
     }
+    const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        error = CannotCreate("file", path, std::string(std::strerror(errno)) + ".");
+        return nullptr;
+    }
+    auto output = std::make_unique<TFlacOutput>(descriptor, path);
     SF_INFO info{};
     info.samplerate = int(format.SampleRate);
     info.channels = int(format.Channels);
     info.format = SF_FORMAT_FLAC | SubtypeFor(bits);
-    errno = 0;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    SNDFILE* file = sf_open_virtual(&TFlacOutput::Callbacks(), SFM_WRITE, &info, output.get());
     if (!file) {
-        const int reason = errno;
-        error = CannotCreate(
-            "file", path, reason ? std::string(std::strerror(reason)) + "." : sf_strerror(nullptr));
+        error = CannotCreate("file", path, sf_strerror(nullptr));
+        output->Complete(); // removes the empty file
         return nullptr;
     }
     error.clear();
-    return std::make_unique<TFlacFile>(file, path, format);
+    return std::make_unique<TFlacFile>(file, std::move(output), path, format);
 }

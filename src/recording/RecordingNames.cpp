@@ -5,6 +5,30 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTextBoundaryFinder>
+
+namespace {
+
+// File systems take names of up to 255 bytes; the room for " (999)", which UniqueRecordingPath
+// may add, is kept free.
+constexpr qsizetype NameBytes = 255 - 6;
+
+// The longest start of text whose UTF-8 takes at most maxBytes, cut between characters as the
+// reader sees them: never inside a surrogate pair, nor between a letter and its accent.
+QString LeftInBytes(const QString& text, qsizetype maxBytes) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype fits = 0;
+    qsizetype bytes = 0;
+    for (qsizetype at = finder.toNextBoundary(); at > 0; at = finder.toNextBoundary()) {
+        bytes += QStringView(text).mid(fits, at - fits).toUtf8().size();
+        if (bytes > maxBytes)
+            break;
+        fits = at;
+    }
+    return text.left(fits);
+}
+
+} // namespace
 
 QString RecordingFileName(const QString& stationName, const QString& frequency,
                           const QDateTime& start) {
@@ -13,13 +37,10 @@ QString RecordingFileName(const QString& stationName, const QString& frequency,
     for (QChar& c : name)
         if (c == u'/' || c.category() == QChar::Other_Control)
             c = u'_';
-    name = name.trimmed();
-    const QString time = start.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
-    QStringList parts;
-    if (!name.isEmpty())
-        parts << name;
-    parts << frequency << time;
-    return parts.join(u' ') + QStringLiteral(".flac");
+    const QString rest = frequency + u' ' + start.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")) +
+                         QStringLiteral(".flac");
+    name = LeftInBytes(name.trimmed(), NameBytes - rest.toUtf8().size() - 1).trimmed();
+    return name.isEmpty() ? rest : name + u' ' + rest;
 }
 
 QString MusicDirFromUserDirs(const QString& userDirsText, const QString& home) {

@@ -9,7 +9,9 @@
 // "<station> <frequency> <yyyy-MM-dd HH-mm-ss>.flac", for example
 // "Новости 101.7 2026-12-10 14-05-00.flac". Zero characters (an RDS name's padding) go; a slash
 // or another control character becomes "_" (a name is one file name, never a path);
-// surrounding spaces go; no name leaves the frequency first.
+// surrounding spaces go; no name leaves the frequency first. A long name is cut, between whole
+// characters, so that the file name and a " (n)" of UniqueRecordingPath fit the 255 bytes a
+// file system takes.
 // frequency as the station list writes it ("101.7").
 QString RecordingFileName(const QString& stationName, const QString& frequency,
                           const QDateTime& start);

@@ -123,6 +123,9 @@ TRecordingResult TRecordingSink::Complete(std::unique_ptr<TRecordingWriter> writ
     TRecordingResult result;
     result.Error = writer->Finish();
     result.Dropped = writer->Dropped();
+    result.Frames = writer->Frames();
+    if (result.Frames == 0 && result.Error.empty())
+        result.Error = "No sound reached the recording.";
     return result;
 }
 
@@ -159,6 +162,7 @@ void TRecordingSink::EndReported() {
     // A recording whose file failed is still running here: complete its file now.
     const TRecordingResult completed = Stop();
     result.Dropped = std::max(result.Dropped, completed.Dropped);
+    result.Frames = std::max(result.Frames, completed.Frames);
     if (result.Error.empty())
         result.Error = completed.Error;
     if (OnEnded)

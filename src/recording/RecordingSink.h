@@ -26,8 +26,12 @@
 #include <string>
 
 struct TRecordingResult {
-    std::string Error; // why the file is incomplete or the recording ended early; "" if fine
+    // Why the file is incomplete, the recording ended early or no file is left; "" if fine.
+    std::string Error;
     std::uint64_t Dropped = 0; // buffers the disk could not keep up with
+    // Sound frames the file holds; 0 when the recording never started: no sound reached the
+    // file before it ended, or the disk took none (Error says which), and no file is left.
+    std::uint64_t Frames = 0;
 };
 
 class TRecordingSink : public TAudioComponent {

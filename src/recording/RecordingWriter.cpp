@@ -114,6 +114,10 @@ std::string TRecordingWriter::Finish() {
     return Error();
 }
 
+std::uint64_t TRecordingWriter::Frames() const {
+    return FFile->Frames();
+}
+
 std::string TRecordingWriter::Error() const {
     std::lock_guard lock(FErrorLock);
     return FError;

@@ -49,6 +49,8 @@ public:
     std::string Finish();
 
     std::uint64_t Dropped() const { return FDropped.load(std::memory_order_relaxed); }
+    // The sound frames the completed file holds (0: it was removed); after Finish.
+    std::uint64_t Frames() const;
     std::string Error() const;
 
     // Called once, on the writer thread, with the first error.

@@ -229,18 +229,24 @@ TEST(RecordingEndToEnd, PowerOffAndTerminationLeaveCompleteFiles) {
 
 TEST(RecordingEndToEnd, AFileSizeLimitStopsTheRecordingNotTheProgram) {
     // Under `ulimit -f` the write that reaches the limit fails; the recording stops with its
-    // message and the program goes on, to write its settings at the end.
+    // message and the program goes on, to write its settings at the end. What was recorded up
+    // to there is a complete file.
+    const qint64 limitBytes = 200 * 1024;
     TRecordingProgram run([] {
-        const rlimit limit{200 * 1024, 200 * 1024};
+        const rlimit limit{limitBytes, limitBytes};
         setrlimit(RLIMIT_FSIZE, &limit);
     });
     ASSERT_TRUE(run.StartedAndPowered()) << run.Err.All().toStdString();
     run.PressR();
-    ASSERT_FALSE(run.RecordingStarted().isEmpty()) << run.Err.All().toStdString();
+    const QString path = run.RecordingStarted();
+    ASSERT_FALSE(path.isEmpty()) << run.Err.All().toStdString();
     ASSERT_TRUE(run.Err.WaitFor("Recording stopped: ", 60000)) << run.Err.All().toStdString();
     EXPECT_EQ(run.Program.state(), QProcess::Running);
     ASSERT_TRUE(run.Terminated());
     QFile ini(run.Config.filePath("orvalen.ini"));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("fmfrequency=")) << "the settings were written at the end";
+    EXPECT_LE(QFileInfo(path).size(), limitBytes);
+    const QByteArray recorded = CheckedFlac(path);
+    EXPECT_GT(double(recorded.size()) / (4.0 * 44100), 0.5);
 }

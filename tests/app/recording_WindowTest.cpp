@@ -1,7 +1,9 @@
 // The recording's place in the main window, on the virtual tuner and its virtual sound: the
 // tray item is there only to be used while sound flows and says why not otherwise, a folder
-// that cannot be made is told without touching the sound, and a recording ended by power off
-// leaves a readable file and the caption as it was.
+// that cannot be made is told without touching the sound, a recording ended by power off
+// leaves a readable file and the caption as it was, and one a full disk takes nothing of leaves
+// no file and says it did not start.
+#include "../recording/FileSizeLimit.h"
 #include "MainFormFixture.h"
 #include "WaitFor.h"
 #include "controls/SimpleTray.h"
@@ -120,4 +122,33 @@ TEST_F(RecordingWindowTest, AFolderInTheWayIsToldAndPowerOffEndsAReadableRecordi
     sf_close(file);
     EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
     EXPECT_GT(info.frames, 0);
+}
+
+TEST_F(RecordingWindowTest, OnAFullDiskEachRSaysTheRecordingDidNotStartAndLeavesNoFile) {
+    TMainForm& form = StartSimulated("[main]\r\ndirectsound=1\r\n");
+    form.SpeedButtonPower->click();
+    TRecordingSink* sink = form.Audio().Recorder();
+    ASSERT_NE(sink, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return sink->HasStream(); }, 10000));
+    const QString folder = FDir.filePath("songs");
+    qputenv("XDG_MUSIC_DIR", QFile::encodeName(folder));
+    {
+        // Room for the file's header, not for its first second of the station's noise.
+        TFileSizeLimit full(1024);
+        for (int press = 0; press < 2; ++press) {
+            SCOPED_TRACE(press);
+            form.NRecord->trigger();
+            ASSERT_TRUE(WaitFor([&] { return ShownMessage() != nullptr; }, 10000));
+            QMessageBox* box = ShownMessage();
+            EXPECT_TRUE(box->text().startsWith("Запись не начата.\n")) << box->text().toStdString();
+            EXPECT_TRUE(box->text().contains("File too large")) << box->text().toStdString();
+            box->close();
+            EXPECT_FALSE(form.Recording());
+            EXPECT_FALSE(form.NRecord->isChecked());
+            EXPECT_EQ(form.windowTitle(), QString("USB Orvalen"));
+            const QStringList files = QDir(folder + "/Orvalen").entryList(QDir::Files);
+            EXPECT_TRUE(files.isEmpty()) << files.join(", ").toStdString();
+        }
+    }
+    EXPECT_TRUE(sink->HasStream());
 }

@@ -70,3 +70,39 @@ TEST(RecordingNames, AnEarlierRecordingIsNeverOverwritten) {
     EXPECT_EQ(UniqueRecordingPath(dir.path(), name),
               dir.filePath(QStringLiteral("88.0 2026-12-10 14-05-00 (3).flac")));
 }
+
+TEST(RecordingNames, ALongStationNameIsCutToFitTheFileSystemBetweenCharacters) {
+    const QDateTime start(QDate(2026, 12, 10), QTime(14, 5, 0));
+    const QString tail = QStringLiteral(" 101.7 2026-12-10 14-05-00.flac");
+    const QString decomposedShortI = QStringLiteral("и\u0306"); // "й" as a letter and a breve
+    const QString cases[] = {
+        QString(200, QChar(u'Ж')),            // 2 bytes a letter
+        QString(300, QChar(u'a')),            // 1 byte
+        QString(100, QChar(0x4E2D)),          // 3 bytes
+        QString::fromUtf8("😀").repeated(100), // 4 bytes, two UTF-16 units
+        decomposedShortI.repeated(100),       // 4 bytes, two characters that belong together
+        // Cut after a space, the space goes too.
+        QStringLiteral("a ").repeated(200),
+        QStringLiteral("Ж ").repeated(100),
+    };
+    QTemporaryDir dir;
+    for (const QString& station : cases) {
+        SCOPED_TRACE(station.left(4).toStdString());
+        const QString name = RecordingFileName(station, "101.7", start);
+        ASSERT_TRUE(name.endsWith(tail)) << name.toStdString();
+        const QString kept = name.chopped(tail.size());
+        // A start of the name, ending between whole characters, and as long as fits.
+        EXPECT_FALSE(kept.isEmpty());
+        ASSERT_LT(kept.size(), station.size());
+        EXPECT_TRUE(station.startsWith(kept));
+        EXPECT_FALSE(kept.back().isHighSurrogate());
+        EXPECT_FALSE(station.at(kept.size()).isMark());
+        EXPECT_FALSE(kept.back().isSpace());
+        EXPECT_GT(name.toUtf8().size(), 240);
+        // The file can be made, and so can the next of the same name and second.
+        for (int n = 0; n < 2; ++n) {
+            QFile file(UniqueRecordingPath(dir.path(), name));
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << file.errorString().toStdString();
+        }
+    }
+}

@@ -3,6 +3,7 @@
 
 #include "WaitFor.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -126,4 +127,54 @@ TEST_F(TRecordingSinkTest, ADestroyedSinkLeavesACompleteFile) {
     sink.reset();
     SF_INFO info;
     EXPECT_EQ(ReadShorts(Path("gone.flac"), info).size(), 160u);
+}
+
+TEST_F(TRecordingSinkTest, ARecordingThatGotNoSoundLeavesNoFileAndSaysSo) {
+    // Ended before the first buffer: by the user, by the stream's end, by another format.
+    struct TCase {
+        const char* Name;
+        std::function<TRecordingResult(TRecordingSinkTest&)> End;
+    };
+    const TCase cases[] = {
+        {"stop.flac", [](TRecordingSinkTest& t) { return t.Sink.Stop(); }},
+        {"end.flac",
+         [](TRecordingSinkTest& t) {
+             t.Source.EndStop();
+             EXPECT_TRUE(WaitFor([&] { return !t.Ended.empty(); }));
+             return t.Ended.empty() ? TRecordingResult{} : t.Ended.back();
+         }},
+        {"format.flac",
+         [](TRecordingSinkTest& t) {
+             t.Source.StartWave(24, 48000);
+             EXPECT_TRUE(WaitFor([&] { return !t.Ended.empty(); }));
+             return t.Ended.empty() ? TRecordingResult{} : t.Ended.back();
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Ended.clear();
+        Source.StartWave(16, 44100);
+        ASSERT_EQ(Sink.Start(Path(c.Name)), "");
+        const TRecordingResult result = c.End(*this);
+        EXPECT_FALSE(Sink.Recording());
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Path(c.Name))));
+        EXPECT_EQ(result.Error, "No sound reached the recording.");
+        EXPECT_EQ(result.Frames, 0u);
+        Source.EndStop();
+    }
+    // Any sound is a recording, and the file says how much it holds: lengths whose last frame
+    // is coded in each way the encoder has (8 and 16-bit counts, the standard sizes).
+    for (const std::uint32_t frames : {1u, 192u, 576u, 1000u, 4096u, 2 * 4096u + 1}) {
+        SCOPED_TRACE(frames);
+        const std::string path = Path("sound.flac");
+        Source.StartWave(16, 44100);
+        ASSERT_EQ(Sink.Start(path), "");
+        Source.Send(44100, 1, frames);
+        const TRecordingResult result = Sink.Stop();
+        EXPECT_EQ(result.Error, "");
+        EXPECT_EQ(result.Frames, frames);
+        SF_INFO info;
+        EXPECT_EQ(ReadShorts(path, info).size(), 2 * std::size_t(frames));
+        Source.EndStop();
+    }
 }

@@ -129,6 +129,7 @@ public:
         return FailWith;
     }
     std::string Close() override { return {}; }
+    std::uint64_t Frames() const override { return Written.size() / 2; }
     void Open() {
         std::lock_guard lock(FLock);
         FLetThrough = true;
