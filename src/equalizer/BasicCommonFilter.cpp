@@ -130,8 +130,12 @@ bool TBasicCommonFilter::Process(const TSuppliedBufferOperation& supplied, TAudi
         return false;
     output = input.CreateShared();
     bool send = true;
-    if (Enabled() && OutputPinBase().HasSinks())
-        ProcessBuffer(input, output, send);
+    if (OutputPinBase().HasSinks()) {
+        if (Enabled())
+            ProcessBuffer(input, output, send);
+        else
+            BypassBuffer(input, output, send);
+    }
     return send && !output.Empty();
 }
 
@@ -165,6 +169,8 @@ void TBasicCommonFilter::StopProcessing() {
 }
 
 void TBasicCommonFilter::ProcessBuffer(TAudioBuffer&, TAudioBuffer&, bool&) {}
+
+void TBasicCommonFilter::BypassBuffer(TAudioBuffer&, TAudioBuffer&, bool&) {}
 
 void TBasicCommonFilter::Shutdown() {
     TStopLockSection section(MainLock());

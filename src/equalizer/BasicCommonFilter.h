@@ -93,6 +93,10 @@ protected:
     // input: a buffer object of the filter's own; output: initially sharing input's data;
     // clear send to pass nothing on.
     virtual void ProcessBuffer(TAudioBuffer& input, TAudioBuffer& output, bool& send);
+    // Takes ProcessBuffer's place while Enabled is false, with the same arguments. The base
+    // passes the buffer on unchanged; a filter whose switching would be heard as a jump may
+    // still shape the first buffer after it was switched off.
+    virtual void BypassBuffer(TAudioBuffer& input, TAudioBuffer& output, bool& send);
 
     void ThreadOperation(const TOperationPtr& operation) override;
 

@@ -1,8 +1,12 @@
 // The equalizer's tap design: one windowed-sinc prototype per band, scaled by the band's gain
-// and summed.
+// and summed. A sampled signal has nothing above half the sample rate: a band reaching past it
+// would fold back onto the bands below (a flat setting would lift the sound by up to 11 dB at
+// low capture rates), so such a band ends there, and a band or high-pass that starts there or
+// above is left out. Bands below it are designed exactly as at any other rate.
 
 #include "equalizer/GraphicEqualizer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <utility>
@@ -121,7 +125,9 @@ std::vector<double> DesignResponse(std::vector<TEqualizerBand> bands, double fs,
             if (bands[j].Frequency < bands[i].Frequency)
                 std::swap(bands[i], bands[j]);
 
-    TPrototype low = LowPass(EdgeCutoff(bands[0].Frequency, bands[1].Frequency), fs);
+    const double nyquist = fs / 2.0;
+    const double lowCutoff = EdgeCutoff(bands[0].Frequency, bands[1].Frequency);
+    TPrototype low = LowPass(std::min(lowCutoff, nyquist), fs);
     ApplyWindow(low, window, alpha);
     MulConstInPlace(bands[0].Coefficient, low.data(), Taps);
     CopyDoubles(low.data(), result.data(), Taps);
@@ -129,13 +135,15 @@ std::vector<double> DesignResponse(std::vector<TEqualizerBand> bands, double fs,
     for (std::size_t i = 1; i + 1 < n; ++i) {
         const double f = bands[i].Frequency;
         const double w = HalfWidth(bands[i - 1].Frequency, f, bands[i + 1].Frequency);
-        TPrototype band = BandPass(f - w, f + w, fs);
+        if (f - w >= nyquist)
+            continue;
+        TPrototype band = BandPass(f - w, std::min(f + w, nyquist), fs);
         ApplyWindow(band, window, alpha);
         AddScaled(std::move(band), bands[i].Coefficient, result);
     }
 
     const double high = EdgeCutoff(bands[n - 2].Frequency, bands[n - 1].Frequency);
-    if (fs >= high)
+    if (high < nyquist)
         AddScaled(HighPass(high, fs, window, alpha), bands[n - 1].Coefficient, result);
     return result;
 }

@@ -1,5 +1,6 @@
 #include "equalizer/GraphicEqualizer.h"
 
+#include "equalizer/Crossfade.h"
 #include "equalizer/EqualizerSamples.h"
 #include "equalizer/FirBlock.h"
 
@@ -152,6 +153,7 @@ void TGraphicEqualizer::StartWave(const TStartWaveOperation& start) {
     // A change that arrived after the last buffer of an earlier stream is part of this design;
     // replaying that stream's history (perhaps of another format) into this one would be wrong.
     FRedesignPending = false;
+    FLastOutput = TLastOutput::Nothing;
     RebuildFilters();
 }
 
@@ -165,17 +167,15 @@ void TGraphicEqualizer::FreeFilters() {
     if (!section || !FFiltersReady)
         return;
     FFiltersReady = false;
-    for (SignalPrimitives::TFirState*& state : FFilters) {
-        SignalPrimitives::FirFree(state);
-        state = nullptr;
-    }
     FFilters.clear();
 }
 
-void TGraphicEqualizer::RebuildFilters() {
+void TGraphicEqualizer::RebuildFilters(TFirStates* replaced) {
     TWriteLockSection section(MainLock());
     if (!section)
         return;
+    if (replaced && FFiltersReady)
+        *replaced = std::exchange(FFilters, {});
     FreeFilters();
 
     const std::vector<TEqualizerBand> bands = EnabledBands();
@@ -188,9 +188,9 @@ void TGraphicEqualizer::RebuildFilters() {
         std::lock_guard guard(FTapsGuard);
         FTaps = taps;
     }
-    FFilters.assign(format.nChannels, nullptr);
-    for (SignalPrimitives::TFirState*& state : FFilters)
-        state = SignalPrimitives::FirInitAlloc(FTaps.data(), TapCount, nullptr);
+    FFilters.clear();
+    for (unsigned c = 0; c < format.nChannels; ++c)
+        FFilters.emplace_back(SignalPrimitives::FirInitAlloc(FTaps.data(), TapCount, nullptr));
     FFiltersReady = true;
 
     if (FRedesignPending) {
@@ -199,7 +199,7 @@ void TGraphicEqualizer::RebuildFilters() {
         // of this replay is not wanted.
         if (!FHistory.Empty() && FHistory.Channels() == FFilters.size()) {
             TAudioBuffer replay = FHistory.CreateShared();
-            FilterFrames(replay.WritableData(), replay.FrameCount());
+            FilterFrames(replay.WritableData(), replay.FrameCount(), &FFilters, &FFilters);
         }
         return;
     }
@@ -232,34 +232,80 @@ void TGraphicEqualizer::UpdateHistory(const TAudioBuffer& input) {
     }
 }
 
-void TGraphicEqualizer::FilterFrames(std::uint8_t* data, std::uint32_t frames) {
+bool TGraphicEqualizer::FitsStream(const TAudioBuffer& buffer) const {
+    return buffer.Channels() == FFilters.size() &&
+           buffer.ContainerBits() == Format().wBitsPerSample;
+}
+
+void TGraphicEqualizer::FilterFrames(std::uint8_t* data, std::uint32_t frames, TFirStates* from,
+                                     TFirStates* to) {
     const TWaveFormatExtensible format = Format();
     const TSampleLayout layout = SampleLayoutFor(format.wBitsPerSample);
     if (layout.Bytes == 0 || frames == 0)
         return;
     const std::size_t channels = FFilters.size();
+    const bool fade = from != to;
     if (FScratch.size() < frames)
         FScratch.resize(frames);
+    if (fade && FFadeFrom.size() < frames)
+        FFadeFrom.resize(frames);
     for (std::size_t c = 0; c < channels; ++c) {
         std::uint8_t* first = data + c * layout.Bytes;
         const std::size_t step = channels * layout.Bytes;
         ReadSamples(layout, first, step, FScratch.data(), frames);
-        FirBlockInPlace(*FFilters[c], FScratch.data(), int(frames), FWork);
+        if (fade) {
+            std::copy_n(FScratch.data(), frames, FFadeFrom.data());
+            if (from)
+                FirBlockInPlace(*(*from)[c], FFadeFrom.data(), int(frames), FWork);
+        }
+        if (to)
+            FirBlockInPlace(*(*to)[c], FScratch.data(), int(frames), FWork);
+        if (fade)
+            CrossfadeInPlace(FFadeFrom.data(), FScratch.data(), frames);
         WriteSamples(layout, FScratch.data(), first, step, frames);
     }
 }
 
 void TGraphicEqualizer::ProcessBuffer(TAudioBuffer& input, TAudioBuffer& output, bool&) {
     output.Assign(input);
-    if (EnabledBandCount() < 2)
+    if (EnabledBandCount() < 2) {
+        FLastOutput = TLastOutput::Nothing; // passed as it is, with no history to fade from
         return;
-    if (FRedesignPending)
-        RebuildFilters();
+    }
     if (!FFiltersReady)
         return; // a buffer before any start passes unchanged
+    const TLastOutput last = FLastOutput;
+    // Coming back from unfiltered sound, the delay lines are primed afresh from the recent
+    // input; a design that was heard goes on through this buffer while the new one fades in.
+    TFirStates heard;
+    if (FRedesignPending || last == TLastOutput::Unfiltered) {
+        FRedesignPending = true;
+        RebuildFilters(last == TLastOutput::Filtered ? &heard : nullptr);
+    }
     UpdateHistory(input);
-    if (input.Channels() != FFilters.size() || input.ContainerBits() != Format().wBitsPerSample)
+    if (!FitsStream(input))
         return; // not the stream's format: nothing sensible to filter
-    FilterFrames(input.WritableData(), input.FrameCount());
+    TFirStates* from = &FFilters;
+    if (last == TLastOutput::Unfiltered)
+        from = nullptr;
+    else if (!heard.empty())
+        from = &heard;
+    FilterFrames(input.WritableData(), input.FrameCount(), from, &FFilters);
+    FLastOutput = TLastOutput::Filtered;
+    output.Assign(input);
+}
+
+void TGraphicEqualizer::BypassBuffer(TAudioBuffer& input, TAudioBuffer& output, bool&) {
+    if (!FFiltersReady || EnabledBandCount() < 2)
+        return;
+    // The history follows the input while switched off, so that switching on primes the delay
+    // lines with the sound just heard.
+    UpdateHistory(input);
+    const bool wasFiltered = FLastOutput == TLastOutput::Filtered;
+    FLastOutput = TLastOutput::Unfiltered;
+    if (!wasFiltered || !FitsStream(input))
+        return;
+    // The filter runs through one more buffer while the unfiltered sound fades in.
+    FilterFrames(input.WritableData(), input.FrameCount(), &FFilters, nullptr);
     output.Assign(input);
 }

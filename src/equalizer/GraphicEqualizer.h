@@ -8,6 +8,12 @@
 // worker thread (or the delivering thread without threading). A change never redesigns on the
 // GUI thread: it marks a redesign, which the processing thread runs before its next buffer,
 // priming the new delay lines with the last 20 input frames.
+//
+// The filter delays the sound by 20 frames and shapes it, so a cut from filtered to unfiltered
+// sound or from one design to another would be heard as a click. Each such change (switching
+// Enabled, a redesign while filtered sound is heard) therefore fades from the old sound to the
+// new over the first buffer after it, adding no delay. While switched off the history still
+// follows the input, so that switching on primes the delay lines with the sound just heard.
 
 #include "equalizer/CommonFilter.h"
 #include "equalizer/SignalPrimitives.h"
@@ -63,6 +69,11 @@ private:
 
 struct TEqualizerBand;
 
+struct TFirStateFree {
+    void operator()(SignalPrimitives::TFirState* state) const { SignalPrimitives::FirFree(state); }
+};
+using TFirStates = std::vector<std::unique_ptr<SignalPrimitives::TFirState, TFirStateFree>>;
+
 class TGraphicEqualizer : public TCommonFilter {
 public:
     static constexpr int TapCount = 41;
@@ -90,12 +101,16 @@ protected:
     void StartWave(const TStartWaveOperation& start) override;
     void StopProcessing() override;
     void ProcessBuffer(TAudioBuffer& input, TAudioBuffer& output, bool& send) override;
+    void BypassBuffer(TAudioBuffer& input, TAudioBuffer& output, bool& send) override;
 
 private:
+    // What the last buffer of the stream carried on, so that the next can fade from it.
+    enum class TLastOutput { Nothing, Unfiltered, Filtered };
     friend class TGraphicEqualizerChannelItem;
     friend class TGraphicEqualizerChannels;
 
-    void RebuildFilters();
+    // The states it replaces are freed, or handed to `replaced` when given.
+    void RebuildFilters(TFirStates* replaced = nullptr);
     void FreeFilters();
 
     // Stores a band's field under the processing lock when it changes, then asks for a redesign.
@@ -104,8 +119,12 @@ private:
     std::vector<TEqualizerBand> EnabledBands() const;
     int EnabledBandCount() const;
     void UpdateHistory(const TAudioBuffer& input);
-    // Filters n interleaved frames of the stream's format in place through the channel states.
-    void FilterFrames(std::uint8_t* data, std::uint32_t frames);
+    // Whether the buffer is in the stream's format, so that the channel states fit it.
+    bool FitsStream(const TAudioBuffer& buffer) const;
+    // Filters n interleaved frames of the stream's format in place through the channel states
+    // `to` (null: the input as it is). When `from` names other states (null: the input as it
+    // is), the frames move from what those give to what `to` gives.
+    void FilterFrames(std::uint8_t* data, std::uint32_t frames, TFirStates* from, TFirStates* to);
 
     TGraphicEqualizerChannels FChannels;
     TWindowType FWindowType = TWindowType::wtHamming;
@@ -117,18 +136,21 @@ private:
     // Guards FTaps for readers outside the processing thread (Taps()).
     mutable std::mutex FTapsGuard;
     std::vector<double> FTaps;
-    std::vector<SignalPrimitives::TFirState*> FFilters;
+    TFirStates FFilters;
     bool FFiltersReady = false;
     bool FRedesignPending = false;
+    TLastOutput FLastOutput = TLastOutput::Nothing;
     TAudioBuffer FHistory;
     std::uint32_t FHistoryPosition = 0;
     // Per-buffer work space of the block filter (grown, never shrunk).
     std::vector<double> FScratch;
+    std::vector<double> FFadeFrom;
     std::vector<double> FWork;
 };
 
 // The design of the taps from the bands' frequencies and gains (enabled bands only, in
-// collection order) at a sample rate; needs at least two bands. Pure.
+// collection order) at a sample rate; needs at least two bands. Bands end at half the sample
+// rate; those that would start at or above it contribute nothing. Pure.
 struct TEqualizerBand {
     double Frequency;
     double Coefficient;

@@ -1,6 +1,8 @@
 // The real program shapes the virtual tuner's sound with the equalizer and shows its level:
 // with the "Voice" preset on, the recorded white noise of the test station changes band by band
-// as the equalizer's taps say, and the level columns of the display follow the station's sound.
+// as the equalizer's taps say; at a low capture rate a station's chord keeps its level under
+// "Default"; and the level columns of the display follow the
+// station's sound.
 #include "StderrReader.h"
 #include "WavReader.h"
 #include "XvfbSession.h"
@@ -180,6 +182,61 @@ TEST(EqualizerEndToEnd, VoicePresetShapesTheRecordedNoiseAsItsTapsSay) {
         EXPECT_NEAR(measuredDb, expectedDb, 0.3)
             << "band " << edges[b] << "–" << edges[b + 1] << " Hz";
     }
+}
+
+TEST(EqualizerEndToEnd, AtALowRateDefaultKeepsAChordsLevel) {
+    TXvfbSession x;
+    ASSERT_TRUE(x.Running());
+    QTemporaryDir config;
+    // 16 bits at 11025 Hz, full volume, the equalizer on with "Default", tuned to 91.2 MHz,
+    // whose chord is 248, 310 and 372 Hz at 0.1 of full scale each.
+    WriteSettings(config, "[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\n"
+                          "audiosamplerate=1\r\nequalizeron=1\r\nequalizertype=0\r\n"
+                          "fmfrequency=32\r\n");
+    const QString recording = config.filePath("played.wav");
+    TRunningProgram run(
+        x, {"--simulate", "--verbose", "--sim-record", recording, "--config-dir", config.path()});
+    ASSERT_FALSE(run.Window.isEmpty()) << (run.Err ? run.Err->All().toStdString() : "");
+
+    run.Click(PowerButton[0], PowerButton[1]);
+    ASSERT_TRUE(run.Err->WaitFor("WR 00  50 01 00 ")) << run.Err->All().toStdString();
+    QThread::msleep(3000);
+    ASSERT_TRUE(run.Stop()) << run.Err->All().toStdString();
+
+    const TWav wav = ReadWav(recording);
+    ASSERT_EQ(wav.Channels, 2u);
+    ASSERT_EQ(wav.Bits, 16u);
+    ASSERT_EQ(wav.Rate, 11025u);
+    const auto* samples = reinterpret_cast<const qint16*>(wav.Data.constData());
+    const auto frames = qsizetype(wav.Data.size() / 4);
+    // The station sounds from power-on to power-off, each starting mid-wave; half a second
+    // either side keeps those edges out.
+    qsizetype first = 0, last = frames - 1;
+    while (first < frames && samples[first * 2] == 0)
+        ++first;
+    while (last > first && samples[last * 2] == 0)
+        --last;
+    const qsizetype from = first + wav.Rate / 2, to = last - wav.Rate / 2;
+    ASSERT_GT(to - from, qsizetype(wav.Rate));
+
+    // The chord as the station sends it: it repeats every second, so one second holds its peak.
+    double chordPeak = 0;
+    for (unsigned t = 0; t <= wav.Rate; ++t) {
+        double value = 0;
+        for (unsigned tone : {248u, 310u, 372u})
+            value += 0.1 * std::sin(2 * std::numbers::pi * double(tone * t % wav.Rate) / wav.Rate);
+        value = std::round(value * 32767);
+        chordPeak = std::max(chordPeak, std::fabs(value));
+    }
+
+    // "Default" leaves the chord's level as it is, within the filter's ripple (bands folded back
+    // from above half the sample rate lifted it by 10.7 dB).
+    double peak = 0;
+    for (qsizetype t = from; t < from + wav.Rate; ++t)
+        peak = std::max(peak, std::fabs(double(samples[t * 2])));
+    const double db = 20 * std::log10(peak / chordPeak);
+    EXPECT_GT(db, -1.0);
+    EXPECT_LT(db, 0.5);
 }
 
 TEST(EqualizerEndToEnd, LevelColumnsFollowTheStationAndFallWhenMuted) {

@@ -1,7 +1,4 @@
-#include "equalizer/GraphicEqualizer.h"
-
-#include "FilterTestSupport.h"
-#include "data/EqualizerReference.h"
+#include "EqualizerTestSupport.h"
 #include "equalizer/FirBlock.h"
 
 #include <algorithm>
@@ -12,221 +9,7 @@
 #include <numbers>
 #include <random>
 
-using namespace SignalPrimitives;
-
-namespace {
-
-const std::vector<double> WindowFrequencies = {80,   170,  310,   600,   1000,
-                                               3000, 6000, 10000, 12000, 14000};
-const std::vector<double> Octaves = {31.25, 62.5, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
-const std::vector<double> Voice = {1.48, 1.36, 1.24, 0.94, 1.0, 1.0, 1.0, 1.24, 1.36, 1.48};
-
-std::vector<TEqualizerBand> Bands(const std::vector<double>& frequencies,
-                                  const std::vector<double>& gains) {
-    std::vector<TEqualizerBand> bands;
-    for (std::size_t i = 0; i < frequencies.size(); ++i)
-        bands.push_back({frequencies[i], gains[i]});
-    return bands;
-}
-
-std::vector<double> OneHot(std::size_t size, std::size_t index) {
-    std::vector<double> gains(size, 0.0);
-    gains[index] = 1.0;
-    return gains;
-}
-
-void ExpectTapsNear(const std::vector<double>& actual, const std::vector<double>& expected,
-                    const std::string& name) {
-    ASSERT_EQ(actual.size(), expected.size()) << name;
-    double scale = 0.0;
-    for (double tap : expected)
-        scale = std::max(scale, std::fabs(tap));
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_NEAR(actual[i], expected[i], 1e-12 * scale) << name << " tap " << i;
-}
-
-void SetBands(TGraphicEqualizer& eq, const std::vector<TReferenceBand>& bands) {
-    eq.Channels().Clear();
-    for (const TReferenceBand& band : bands) {
-        TGraphicEqualizerChannelItem& item = eq.Channels().Add();
-        item.SetFrequency(band.Frequency);
-        item.SetCoefficient(band.Gain);
-        item.SetEnabled(band.Enabled);
-    }
-}
-
-std::vector<TReferenceBand> ReferenceBands(const std::vector<double>& frequencies,
-                                           const std::vector<double>& gains) {
-    std::vector<TReferenceBand> bands;
-    for (std::size_t i = 0; i < frequencies.size(); ++i)
-        bands.push_back({frequencies[i], gains[i], true});
-    return bands;
-}
-
-std::vector<TEqualizerBand> EnabledBands(const TGraphicEqualizer& eq) {
-    std::vector<TEqualizerBand> bands;
-    for (int i = 0; i < eq.Channels().Count(); ++i)
-        if (eq.Channels().Items(i).Enabled())
-            bands.push_back(
-                {eq.Channels().Items(i).Frequency(), eq.Channels().Items(i).Coefficient()});
-    return bands;
-}
-
-// ---- a per-sample model of the filter, built on FirOne alone ----
-
-unsigned BytesFor(unsigned bits) {
-    return (bits + 7) / 8;
-}
-
-std::int64_t Limit(unsigned bits) {
-    return (std::int64_t(1) << (BytesFor(bits) * 8 - 1)) - 1;
-}
-
-std::int64_t LoadSample(const std::uint8_t* p, unsigned bytes) {
-    std::uint64_t raw = 0;
-    for (unsigned b = 0; b < bytes; ++b)
-        raw |= std::uint64_t(p[b]) << (8 * b);
-    if (bytes == 1)
-        return std::int64_t(raw);
-    const std::uint64_t sign = std::uint64_t(1) << (8 * bytes - 1);
-    return std::int64_t(raw ^ sign) - std::int64_t(sign);
-}
-
-void StoreSample(std::uint8_t* p, unsigned bytes, std::int64_t value) {
-    for (unsigned b = 0; b < bytes; ++b)
-        p[b] = std::uint8_t(std::uint64_t(value) >> (8 * b));
-}
-
-struct FirDeleter {
-    void operator()(TFirState* state) const { FirFree(state); }
-};
-using FirPtr = std::unique_ptr<TFirState, FirDeleter>;
-
-class ReferenceFilter {
-public:
-    ReferenceFilter(unsigned channels, unsigned bits)
-        : FChannels(channels), FBits(bits), FBytes(BytesFor(bits)) {}
-
-    void Start(const std::vector<double>& taps) {
-        Reset(taps);
-        FHistory.assign(20 * FChannels * FBytes, FBits <= 8 ? 127 : 0);
-        FPosition = 0;
-    }
-    // New delay lines, then the 20 history frames fed through them in position order.
-    void Redesign(const std::vector<double>& taps) {
-        Reset(taps);
-        std::vector<std::uint8_t> replay = FHistory;
-        Filter(replay);
-    }
-    void Process(std::vector<std::uint8_t>& data) {
-        const std::size_t frame = FChannels * FBytes;
-        const std::size_t frames = data.size() / frame;
-        if (frames > 20) {
-            std::copy(data.end() - std::ptrdiff_t(20 * frame), data.end(), FHistory.begin());
-            FPosition = 20;
-        } else {
-            for (std::size_t i = 0; i < frames; ++i) {
-                if (FPosition == 20)
-                    FPosition = 0;
-                std::copy_n(data.begin() + std::ptrdiff_t(i * frame), frame,
-                            FHistory.begin() + std::ptrdiff_t(FPosition * frame));
-                ++FPosition;
-            }
-        }
-        Filter(data);
-    }
-
-private:
-    void Reset(const std::vector<double>& taps) {
-        FStates.clear();
-        for (unsigned c = 0; c < FChannels; ++c)
-            FStates.emplace_back(FirInitAlloc(taps.data(), int(taps.size()), nullptr));
-    }
-    void Filter(std::vector<std::uint8_t>& data) {
-        const double centre = FBits <= 8 ? 127.0 : 0.0;
-        const double high = FBits <= 8 ? 255.0 : double(Limit(FBits));
-        const double low = FBits <= 8 ? 0.0 : -high;
-        for (std::size_t i = 0; i * FBytes < data.size(); ++i) {
-            std::uint8_t* p = data.data() + i * FBytes;
-            double y = 0.0;
-            FirOne(double(LoadSample(p, FBytes)) - centre, y, *FStates[i % FChannels]);
-            StoreSample(p, FBytes, std::int64_t(std::nearbyint(std::clamp(y + centre, low, high))));
-        }
-    }
-
-    unsigned FChannels, FBits, FBytes;
-    std::vector<FirPtr> FStates;
-    std::vector<std::uint8_t> FHistory;
-    std::size_t FPosition = 0;
-};
-
-// Random samples, mostly within a third of full scale, one in eight at an extreme.
-std::vector<std::uint8_t> RandomSamples(std::mt19937& random, std::size_t frames, unsigned channels,
-                                        unsigned bits) {
-    const unsigned bytes = BytesFor(bits);
-    const std::int64_t limit = Limit(bits);
-    std::uniform_int_distribution<std::int64_t> moderate(-limit / 3, limit / 3);
-    std::uniform_int_distribution<int> pick(0, 15);
-    std::vector<std::uint8_t> data(frames * channels * bytes);
-    for (std::size_t i = 0; i < frames * channels; ++i) {
-        const int choice = pick(random);
-        std::int64_t value = choice == 0 ? -limit - 1 : choice == 1 ? limit : moderate(random);
-        if (bits <= 8)
-            value += 128;
-        StoreSample(data.data() + i * bytes, bytes, value);
-    }
-    return data;
-}
-
-// A source, the equalizer and a recording sink, wired as in the main window.
-class EqualizerStream {
-public:
-    explicit EqualizerStream(bool threaded = false) {
-        Source.Output.Connect(Eq.InputPin());
-        Eq.OutputPin().Connect(Sink.Input);
-        if (threaded) {
-            Eq.Threading().SetEnabled(true);
-            Eq.Threading().Queue().SetSize(8);
-            Eq.Threading().Queue().SetFullMode(TQueueFullMode::fmBlock);
-        }
-    }
-    void Configure(const std::vector<double>& frequencies, const std::vector<double>& gains,
-                   TWindowType window = TWindowType::wtHamming) {
-        SetBands(Eq, ReferenceBands(frequencies, gains));
-        Eq.SetWindowType(window);
-    }
-    void Start(std::uint32_t rate, unsigned channels, unsigned bits) {
-        FRate = rate;
-        FChannels = channels;
-        FBits = bits;
-        Source.Start(rate, channels, bits);
-    }
-    void Send(const std::vector<std::uint8_t>& data) {
-        const std::uint32_t frames = std::uint32_t(data.size() / (FChannels * BytesFor(FBits)));
-        TAudioBuffer buffer = TAudioBuffer::Create(FRate, 0, frames, FChannels, FBits);
-        std::copy(data.begin(), data.end(), buffer.OverwriteData());
-        Source.Output.SendBuffer(buffer);
-    }
-    // Sends a buffer and returns what reached the sink (unthreaded streams).
-    std::vector<std::uint8_t> Filter(const std::vector<std::uint8_t>& data) {
-        Send(data);
-        return Received(Sink.Buffers().size() - 1);
-    }
-    std::vector<std::uint8_t> Received(std::size_t index) const {
-        const TAudioBuffer& buffer = *Sink.Buffers().at(index);
-        return {buffer.RawData(), buffer.RawData() + buffer.DataSize()};
-    }
-
-    TTestSource Source;
-    TGraphicEqualizer Eq;
-    TTestSink Sink;
-
-private:
-    std::uint32_t FRate = 44100;
-    unsigned FChannels = 2, FBits = 16;
-};
-
-} // namespace
+using namespace EqualizerTesting;
 
 // ---- design ----
 
@@ -326,17 +109,26 @@ TEST(EqualizerDesign, BandEdgesAreTheStatedOnes) {
     }
 }
 
-TEST(EqualizerDesign, TopBandContributesOnlyWhenTheSampleRateReachesItsCutoff) {
-    const std::vector<double> gains = OneHot(10, 9);
-    for (TWindowType window : {TWindowType::wtRect, TWindowType::wtHamming}) {
-        const auto at = [&](double fs) {
-            return DesignResponse(Bands(WindowFrequencies, gains), fs, window, 1.0);
-        };
-        EXPECT_EQ(at(8000), std::vector<double>(41, 0.0));
-        EXPECT_EQ(at(12666), std::vector<double>(41, 0.0));
-        EXPECT_NE(at(12667), std::vector<double>(41, 0.0)); // the sample rate, not half of it
-        EXPECT_NE(at(44100), std::vector<double>(41, 0.0));
-    }
+TEST(EqualizerDesign, BandsStartingAtHalfTheSampleRateOrAboveContributeNothing) {
+    // Of the window's frequencies: band 7 spans 8666.67-11333.33 Hz, band 8 11000-13000 Hz,
+    // and the top band's high-pass starts at 12666.67 Hz.
+    struct Case {
+        std::size_t band;
+        double rate;
+        bool contributes;
+    };
+    const Case cases[] = {
+        {9, 8000, false},  {9, 25333, false}, {9, 25334, true}, {9, 44100, true},
+        {8, 16000, false}, {8, 22000, false}, {8, 22001, true}, {8, 22050, true},
+        {7, 16000, false}, {7, 17333, false}, {7, 17334, true}, {7, 22050, true},
+    };
+    for (TWindowType window : {TWindowType::wtRect, TWindowType::wtHamming})
+        for (const Case& c : cases) {
+            const std::vector<double> taps =
+                DesignResponse(Bands(WindowFrequencies, OneHot(10, c.band)), c.rate, window, 1.0);
+            EXPECT_EQ(taps != std::vector<double>(41, 0.0), c.contributes)
+                << "band " << c.band << " at " << c.rate << " Hz";
+        }
 }
 
 TEST(EqualizerDesign, ListedOrderDoesNotMatterForDistinctFrequencies) {
@@ -534,7 +326,7 @@ TEST(EqualizerStreamTest, BrokenDesignGivesSilenceNotGarbage) {
 
 // ---- changes while the stream runs ----
 
-TEST(EqualizerStreamTest, ChangesRedesignBeforeTheNextBufferWithPrimedDelayLines) {
+TEST(EqualizerStreamTest, ChangesRedesignBeforeTheNextBufferAndFadeFromTheOldDesign) {
     struct Case {
         const char* name;
         std::vector<std::size_t> before; // frames of the buffers before the change
@@ -595,11 +387,12 @@ TEST(EqualizerStreamTest, ChangesRedesignBeforeTheNextBufferWithPrimedDelayLines
         const std::vector<std::uint8_t> data = RandomSamples(random, 64, 2, 16);
         const std::vector<std::uint8_t> filtered = stream.Filter(data);
         const std::vector<double> after = stream.Eq.Taps();
-        std::vector<std::uint8_t> expectRedesigned = data;
-        std::vector<std::uint8_t> expectContinued = data;
+        const std::vector<double> old = continued.Run(data);
         redesigned.Redesign(after);
-        redesigned.Process(expectRedesigned);
-        continued.Process(expectContinued);
+        // The old design goes on through this buffer while the sound moves to the new one.
+        const std::vector<std::uint8_t> expectRedesigned =
+            redesigned.Crossfaded(old, redesigned.Run(data));
+        const std::vector<std::uint8_t> expectContinued = continued.Store(old);
         ASSERT_NE(expectRedesigned, expectContinued); // the case tells the two apart
         if (c.redesigns) {
             EXPECT_EQ(filtered, expectRedesigned);
@@ -609,6 +402,12 @@ TEST(EqualizerStreamTest, ChangesRedesignBeforeTheNextBufferWithPrimedDelayLines
             EXPECT_EQ(filtered, expectContinued);
             EXPECT_EQ(after, before);
         }
+
+        // From the next buffer on only the design in force is heard.
+        std::vector<std::uint8_t> next = RandomSamples(random, 64, 2, 16);
+        const std::vector<std::uint8_t> nextFiltered = stream.Filter(next);
+        (c.redesigns ? redesigned : continued).Process(next);
+        EXPECT_EQ(nextFiltered, next);
     }
 }
 
@@ -634,27 +433,43 @@ TEST(EqualizerStreamTest, RestartDesignsAfreshAndForgetsTheEarlierStream) {
     EXPECT_EQ(filtered, data);
 }
 
-TEST(EqualizerStreamTest, SwitchedOffBypassesAndSwitchedOnContinuesTheDelayLines) {
+TEST(EqualizerStreamTest, SwitchingFadesOverOneBufferAndSwitchedOffPassesBitIdentical) {
     EqualizerStream stream;
     stream.Configure(WindowFrequencies, Voice);
     stream.Start(44100, 2, 16);
+    const std::vector<double> taps = stream.Eq.Taps();
     ReferenceFilter model(2, 16);
-    model.Start(stream.Eq.Taps());
+    model.Start(taps);
     std::mt19937 random(13);
-    std::vector<std::uint8_t> first = RandomSamples(random, 100, 2, 16);
+    const auto next = [&] { return RandomSamples(random, 100, 2, 16); };
+    std::vector<std::uint8_t> first = next();
     const std::vector<std::uint8_t> firstOut = stream.Filter(first);
     model.Process(first);
     EXPECT_EQ(firstOut, first);
 
+    // Switched off, the filter runs through one more buffer while the input fades in; after
+    // that the input passes as it is.
     stream.Eq.SetEnabled(false);
-    const std::vector<std::uint8_t> bypassed = RandomSamples(random, 100, 2, 16);
-    EXPECT_EQ(stream.Filter(bypassed), bypassed);
+    const std::vector<std::uint8_t> fadingOut = next();
+    EXPECT_EQ(stream.Filter(fadingOut),
+              model.Crossfaded(model.Run(fadingOut), model.Unfiltered(fadingOut)));
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<std::uint8_t> bypassed = next();
+        EXPECT_EQ(stream.Filter(bypassed), bypassed);
+        model.Remember(bypassed);
+    }
 
+    // Switched on, the delay lines start again from the latest input, not from where they
+    // stopped, and the filtered sound fades in over one buffer.
     stream.Eq.SetEnabled(true);
-    std::vector<std::uint8_t> third = RandomSamples(random, 100, 2, 16);
-    const std::vector<std::uint8_t> thirdOut = stream.Filter(third);
-    model.Process(third);
-    EXPECT_EQ(thirdOut, third);
+    const std::vector<std::uint8_t> fadingIn = next();
+    model.Redesign(taps);
+    EXPECT_EQ(stream.Filter(fadingIn),
+              model.Crossfaded(model.Unfiltered(fadingIn), model.Run(fadingIn)));
+    std::vector<std::uint8_t> last = next();
+    const std::vector<std::uint8_t> lastOut = stream.Filter(last);
+    model.Process(last);
+    EXPECT_EQ(lastOut, last);
 }
 
 TEST(EqualizerStreamTest, ThreadedStreamGivesTheSameOutputAsUnthreaded) {

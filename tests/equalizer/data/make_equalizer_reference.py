@@ -124,16 +124,22 @@ def design(bands, fs, kind, alpha):
             if f[j] < f[i]:
                 f[i], f[j] = f[j], f[i]
                 c[i], c[j] = c[j], c[i]
-    taps = windowed(low_pass(edge_cutoff(f[0], f[1]), fs), kind, alpha) * c[0]
+    # Nothing exists above half the sample rate: a band ends there, and one that would start
+    # there or above (the high-pass included) is left out.
+    nyquist = fs / 2.0
+    taps = windowed(low_pass(min(edge_cutoff(f[0], f[1]), nyquist), fs), kind, alpha) * c[0]
     for i in range(1, n - 1):
         w = half_width(f[i - 1], f[i], f[i + 1])
-        taps = taps + windowed(band_pass(f[i] - w, f[i] + w, fs), kind, alpha) * c[i]
+        lo, hi = f[i] - w, f[i] + w
+        if lo < nyquist:
+            taps = taps + windowed(band_pass(lo, min(hi, nyquist), fs), kind, alpha) * c[i]
     cutoff = edge_cutoff(f[n - 2], f[n - 1])
-    if fs >= cutoff:
+    if cutoff < nyquist:
         taps = taps + high_pass(cutoff, fs, kind, alpha) * c[n - 1]
     return taps
 
 
+OFFERED_RATES = [8000.0, 11025.0, 16000.0, 22050.0, 32000.0, 44100.0, 48000.0, 96000.0, 192000.0]
 WINDOW_FREQUENCIES = [80, 170, 310, 600, 1000, 3000, 6000, 10000, 12000, 14000]
 OCTAVES = [31.25 * 2 ** i for i in range(10)]
 VOICE = [1.48, 1.36, 1.24, 0.94, 1.0, 1.0, 1.0, 1.24, 1.36, 1.48]
@@ -147,7 +153,8 @@ WINDOWS = [
 
 def design_cases():
     cases = []
-    for fs in (44100.0, 48000.0, 8000.0):
+    all_windows = (44100.0, 48000.0, 8000.0)
+    for fs in all_windows:
         for name, kind, alpha in WINDOWS:
             bands = [(f, g, 1) for f, g in zip(WINDOW_FREQUENCIES, VOICE)]
             cases.append((f"voice-{name}-{int(fs)}", kind, alpha, fs, bands))
@@ -167,6 +174,12 @@ def design_cases():
     disabled = [(f, g, 0 if i in (2, 5) else 1)
                 for i, (f, g) in enumerate(zip(WINDOW_FREQUENCIES, VOICE))]
     cases.append(("voice-two-disabled-bartlett-44100", BARTLETT, 1.0, 44100.0, disabled))
+    # Every capture rate the options offer, flat and shaped, with the program's window.
+    voice = [(f, g, 1) for f, g in zip(WINDOW_FREQUENCIES, VOICE)]
+    for fs in OFFERED_RATES:
+        cases.append((f"flat-bartlett-{int(fs)}", BARTLETT, 1.0, fs, flat))
+        if fs not in all_windows:
+            cases.append((f"voice-bartlett-{int(fs)}", BARTLETT, 1.0, fs, voice))
     return cases
 
 
