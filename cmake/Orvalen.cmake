@@ -14,6 +14,19 @@ if(ORVALEN_SANITIZE)
     endif()
 endif()
 
+# Release builds are hardened as Debian builds its packages: checked string and memory calls,
+# a stack protector, a position-independent executable, read-only relocations bound at start.
+# A sanitizer build brings its own instrumentation and is left as it is.
+if(NOT ORVALEN_SANITIZE)
+    include(CheckPIESupported)
+    check_pie_supported()
+    set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+    add_compile_options("$<$<CONFIG:Release,RelWithDebInfo>:-D_FORTIFY_SOURCE=2>"
+                        "$<$<CONFIG:Release,RelWithDebInfo>:-fstack-protector-strong>"
+                        "$<$<CONFIG:Release,RelWithDebInfo>:-fstack-clash-protection>")
+    add_link_options("$<$<CONFIG:Release,RelWithDebInfo>:LINKER:-z,relro,-z,now>")
+endif()
+
 function(orvalen_target_name out module)
     string(REPLACE "/" "_" name "${module}")
     set(${out} orvalen_${name} PARENT_SCOPE)

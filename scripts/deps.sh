@@ -5,13 +5,13 @@ ORVALEN_RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6dbus6 qt6-qpa-plugins
     libudev-dev libasound2-dev libpng-dev libjpeg-dev zlib1g-dev libsndfile1-dev
-    fonts-liberation fonts-urw-base35 fonts-wine
+    fonts-liberation fonts-urw-base35 fonts-wine qt6-wayland
 )
 ORVALEN_TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils trayer openbox imagemagick
     umockdev libumockdev-dev clang-format clang libclang-rt-14-dev sox flac
-    dbus dbus-daemon playerctl desktop-file-utils appstream lintian dpkg-dev file
+    dbus dbus-daemon playerctl desktop-file-utils appstream lintian dpkg-dev file man-db
     pipewire wireplumber pipewire-alsa pipewire-bin pipewire-pulse libasound2-plugins
 )
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QtGlobal>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -19,12 +20,13 @@ QList<THeldMessage> heldMessages;
 
 void HoldMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtFatalMsg) {
-        const QByteArray display = qgetenv("DISPLAY");
-        const QString reason =
-            display.isEmpty()
-                ? QStringLiteral("no display could be opened")
-                : QStringLiteral("cannot connect to %1").arg(QString::fromLocal8Bit(display));
-        std::fprintf(stderr, "%s\n", NoDisplayLine(reason).toLocal8Bit().constData());
+        QStringList messages;
+        for (const THeldMessage& held : heldMessages)
+            messages << held.Text;
+        messages << text;
+        const QString line = DisplayFailureLine(messages, qgetenv("QT_QPA_PLATFORM"),
+                                                qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"));
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stderr);
         std::_Exit(NoDisplayExitCode);
     }
@@ -45,6 +47,27 @@ QString MissingDisplayReason() {
 QString NoDisplayLine(const QString& reason) {
     return QStringLiteral("orvalen: no graphical display (%1); run it in a desktop session")
         .arg(reason);
+}
+
+QString DisplayFailureLine(const QStringList& messages, const QByteArray& platform,
+                           const QByteArray& display, const QByteArray& waylandDisplay) {
+    const bool wayland = platform.startsWith("wayland") ||
+                         (platform.isEmpty() && display.isEmpty() && !waylandDisplay.isEmpty());
+    // Qt says "Could not find" for a plugin that is not there, "Could not load … even though it
+    // was found" for one that could not connect.
+    const bool pluginMissing = std::any_of(messages.begin(), messages.end(), [](const QString& m) {
+        return m.contains(QLatin1String("Could not find the Qt platform plugin \"wayland\""));
+    });
+    if (wayland && pluginMissing)
+        return QStringLiteral("orvalen: cannot use the Wayland display: Qt's wayland platform "
+                              "plugin is missing (install qt6-wayland)");
+    const QByteArray served =
+        wayland ? (waylandDisplay.isEmpty() ? QByteArray("wayland-0") : waylandDisplay) : display;
+    const QString reason =
+        served.isEmpty()
+            ? QStringLiteral("no display could be opened")
+            : QStringLiteral("cannot connect to %1").arg(QString::fromLocal8Bit(served));
+    return NoDisplayLine(reason);
 }
 
 TDisplayConnectGuard::TDisplayConnectGuard() {

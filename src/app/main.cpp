@@ -13,15 +13,15 @@
 #include <cstring>
 #include <optional>
 
-// The version the About window reads back from the executable file.
+// The version the About window reads back from the executable file, as a file version has it:
+// four numbers, the last one 0.
 [[gnu::section(".note.orvalen.version"),
   gnu::used]] alignas(4) static const TVersionNote versionNote = {
     sizeof(VersionNoteOwner),
     sizeof(TFileVersion),
     VersionNoteType,
     "Orvalen",
-    {(ORVALEN_VERSION_MAJOR << 16) | ORVALEN_VERSION_MINOR,
-     (ORVALEN_VERSION_PATCH << 16) | ORVALEN_VERSION_TWEAK}};
+    {(ORVALEN_VERSION_MAJOR << 16) | ORVALEN_VERSION_MINOR, (ORVALEN_VERSION_PATCH << 16) | 0}};
 
 int main(int argc, char** argv) {
     // A reader of our standard error that goes away must not end the program before its
@@ -48,7 +48,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (commandLine.Version) {
-        std::printf("orvalen %s\n", GetVersionString("/proc/self/exe").c_str());
+        // The release's version, as the package and the manual page give it.
+        std::printf("orvalen %d.%d.%d\n", ORVALEN_VERSION_MAJOR, ORVALEN_VERSION_MINOR,
+                    ORVALEN_VERSION_PATCH);
         return 0;
     }
     if (!commandLine.Error.isEmpty()) {

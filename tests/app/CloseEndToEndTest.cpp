@@ -198,3 +198,47 @@ TEST(NoDisplay, OneClearLineAndExitCodeOne) {
         EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
     }
 }
+
+TEST(NoDisplay, AWaylandSessionIsToldWhetherQtsPluginOrTheCompositorIsMissing) {
+    // A copy of the program whose qt.conf points Qt at an empty plugin folder is a system
+    // without the plugin (a hard link where the file system allows, so nothing is copied).
+    QTemporaryDir withoutPlugins;
+    ASSERT_TRUE(QDir(withoutPlugins.path()).mkdir("plugins"));
+    const QString bare = withoutPlugins.filePath("orvalen");
+    if (::link(QFile::encodeName(Binary).constData(), QFile::encodeName(bare).constData()) != 0) {
+        ASSERT_TRUE(QFile::copy(Binary, bare));
+    }
+    {
+        QFile conf(withoutPlugins.filePath("qt.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write("[Paths]\nPlugins=" + QFile::encodeName(withoutPlugins.filePath("plugins")) +
+                   "\n");
+    }
+    const struct {
+        const char* name;
+        QString program;
+        QByteArray line;
+    } cases[] = {
+        {"no plugin", bare,
+         "orvalen: cannot use the Wayland display: Qt's wayland platform plugin is missing "
+         "(install qt6-wayland)\n"},
+        {"no compositor", Binary,
+         "orvalen: no graphical display (cannot connect to wayland-orvalen-test); run it in a "
+         "desktop session\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        env.insert("WAYLAND_DISPLAY", "wayland-orvalen-test");
+        env.insert("XDG_RUNTIME_DIR", dir.path());
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(c.program, {"--config-dir", dir.path()});
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitCode(), 1);
+        EXPECT_EQ(program.readAllStandardError(), c.line);
+    }
+}

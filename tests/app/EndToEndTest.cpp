@@ -37,7 +37,7 @@ TEST(EndToEnd, HelpAndVersionAnswerWithoutADisplay) {
     QProcess program;
     program.start(ORVALEN_BINARY_DIR "/orvalen", {"--version"});
     ASSERT_TRUE(program.waitForFinished(30000));
-    EXPECT_EQ(program.readAllStandardOutput().trimmed(), QByteArray("orvalen 1.0.0.0"));
+    EXPECT_EQ(program.readAllStandardOutput().trimmed(), QByteArray("orvalen 1.0.0"));
     program.start(ORVALEN_BINARY_DIR "/orvalen", {"--bogus"});
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitCode(), 2);

@@ -149,7 +149,10 @@ TInstanceNames MakeInstanceNames(const TInstanceIdentity& identity) {
     if (!identity.Display.empty())
         tail += "_" + DisplayKey(identity.Display);
     const auto object = [&](const std::string& middle) {
-        return "/" + ShortenName(names.Id + middle + tail, InstanceNameLimit);
+        // Appended rather than "/" + …: GCC 12 at -O3 sees a false overlap in the latter.
+        std::string name = "/";
+        name += ShortenName(names.Id + middle + tail, InstanceNameLimit);
+        return name;
     };
     names.Lock = object("_Otx");
     names.All = object("_All");
