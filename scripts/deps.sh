@@ -11,7 +11,7 @@ ORVALEN_TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils trayer openbox imagemagick
     umockdev libumockdev-dev clang-format clang libclang-rt-14-dev sox flac
-    dbus dbus-daemon playerctl desktop-file-utils appstream lintian dpkg-dev file man-db
+    dbus dbus-daemon playerctl desktop-file-utils appstream lintian dpkg-dev file man-db weston
     pipewire wireplumber pipewire-alsa pipewire-bin pipewire-pulse libasound2-plugins
 )
 

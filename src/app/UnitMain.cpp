@@ -9,7 +9,9 @@
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "controls/Pictures.h"
+#include "controls/SharpPicture.h"
 #include "controls/SimpleTray.h"
+#include "controls/WindowFont.h"
 #include "equalizer/UnitEqualizer.h"
 #include "windows/OptionsUnit.h"
 #include "windows/UnitAbout.h"
@@ -81,10 +83,10 @@ QIcon CachedIcon(int index, bool disabledInColour) {
     static auto* icons = new std::map<std::pair<int, bool>, QIcon>;
     auto [it, made] = icons->try_emplace({index, disabledInColour});
     if (made) {
-        const QPixmap picture = QPixmap::fromImage(Pictures::ImageList1(index));
-        it->second = QIcon(picture);
+        const QImage picture = Pictures::ImageList1(index);
+        it->second = SharpIcon(picture);
         if (disabledInColour)
-            it->second.addPixmap(picture, QIcon::Disabled);
+            AddSharpPixmaps(it->second, picture, QIcon::Disabled);
     }
     return it->second;
 }
@@ -127,7 +129,7 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateControls() {
     setWindowTitle(QStringLiteral("USB Orvalen"));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(WindowFontInPoints(8));
     setFixedSize(370, 468);
     move(200, 133);
 
@@ -303,6 +305,7 @@ void TMainForm::ReadStartSettings() {
     SpeedButtonList->setChecked(ini.ReadBool(s, QStringLiteral("ShowList"), false));
     const int left = ini.ReadInteger(s, QStringLiteral("Left"), x());
     const int top = ini.ReadInteger(s, QStringLiteral("Top"), y());
+    FStoredPosition = QPoint(left, top);
     // 10. Applied to the stored values before the window moves, so that an absurd position
     // never reaches the window system.
     KeepInsideWorkArea(left, top);
@@ -570,8 +573,10 @@ void TMainForm::WriteCloseSettings(TIniFile& ini) const {
     ini.WriteString(s, QStringLiteral("currentoutdevicename"), FOutDeviceName);
     ini.WriteBool(s, QStringLiteral("fmband"), FBandFM);
     ini.WriteBool(s, QStringLiteral("equalizeron"), SpeedButtonEqalizerOnOff->isChecked());
-    ini.WriteInteger(s, QStringLiteral("Left"), x());
-    ini.WriteInteger(s, QStringLiteral("Top"), y());
+    const QPoint position =
+        PlatformGivesPositions(QGuiApplication::platformName()) ? pos() : FStoredPosition;
+    ini.WriteInteger(s, QStringLiteral("Left"), position.x());
+    ini.WriteInteger(s, QStringLiteral("Top"), position.y());
     ini.WriteBool(s, QStringLiteral("ShowList"), SpeedButtonList->isChecked());
     ini.WriteBool(s, QStringLiteral("useBass"), FBass);
 }

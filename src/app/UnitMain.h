@@ -306,6 +306,9 @@ private:
     // The start-up places the window before it has a frame; once the window system tells
     // the frame, the placement is made again with it (see moveEvent).
     bool FFramePending = false;
+    // The position the settings held at start: written back unchanged where the window system
+    // does not tell programs where their windows are (Wayland).
+    QPoint FStoredPosition;
     void FormClose();
     // Writes the settings and then the station list. Stops at the first failure unless
     // writeWhatItCan; gives the failures' texts.

@@ -9,6 +9,7 @@
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "controls/Pictures.h"
+#include "controls/SharpPicture.h"
 #include "stations/StationFile.h"
 #include "stations/StationList.h"
 #include "stations/StationListBox.h"
@@ -26,7 +27,7 @@
 namespace {
 
 QIcon ImageList2Icon(int index) {
-    return QIcon(QPixmap::fromImage(Pictures::ImageList2(index)));
+    return SharpIcon(Pictures::ImageList2(index));
 }
 
 QToolButton* MakeListButton(QWidget* parent, int top, const QString& hint, int image) {

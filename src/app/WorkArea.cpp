@@ -13,3 +13,7 @@ QPoint KeepInside(qint64 left, qint64 top, QSize outer, const QRect& area) {
         top = bottom - outer.height();
     return QPoint(int(left), int(top));
 }
+
+bool PlatformGivesPositions(const QString& platformName) {
+    return !platformName.startsWith(QLatin1String("wayland"));
+}

@@ -1,6 +1,7 @@
 #include "controls/SimpleTray.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QWidget>
 
@@ -40,6 +41,11 @@ void TSimpleTray::SetHint(const QString& value) {
 
 void TSimpleTray::ShowIcon() {
     UpdateIcon();
+    // On Wayland only a StatusNotifierItem host can show the icon; without one Qt would fall
+    // back to the X11 tray protocol, which cannot work there and warns.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+        !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
     // Shown whatever the tray host's state: Qt hands a host that appears or restarts only the
     // icons that are visible at that time.
     FTrayIcon.show();

@@ -2,6 +2,7 @@
 
 #include "controls/ImageTrackBar.h"
 #include "controls/Pictures.h"
+#include "controls/WindowFont.h"
 #include "equalizer/GraphicEqualizer.h"
 
 #include <QComboBox>
@@ -65,9 +66,7 @@ TFormEqualizer::TFormEqualizer(QWidget* owner, TGraphicEqualizer& equalizer,
     setWindowTitle(QString::fromUtf8("Эквалайзер"));
     setModal(false);
     setFixedSize(359, 223);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont(11));
 
     GroupBoxTracks = new QGroupBox(this);
     GroupBoxTracks->setGeometry(8, 5, 345, 159);
@@ -115,9 +114,7 @@ void TFormEqualizer::FormCreate() {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setLineWidth(1);
         label->setAlignment(Qt::AlignCenter);
-        QFont labelFont = label->font();
-        labelFont.setPointSize(8);
-        label->setFont(labelFont);
+        label->setFont(WindowFontInPoints(8));
         FLabels[std::size_t(i)] = label;
 
         FEqualizer.Channels().Items(i).SetFrequency(EqualizerFrequencies[std::size_t(i)]);

@@ -1,6 +1,7 @@
 #include "BandScanDialog.h"
 
 #include "StationList.h"
+#include "controls/WindowFont.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -13,7 +14,7 @@ TBandScanDialog::TBandScanDialog(QWidget* owner, int low, int high)
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Сканирование диапазона"));
     setFixedSize(297, 236);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(WindowFontInPoints(8));
 
     LabelFrequency = new QLabel(this);
     LabelFrequency->setGeometry(8, 8, 281, 16);

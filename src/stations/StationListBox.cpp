@@ -1,6 +1,8 @@
 #include "StationListBox.h"
 
 #include "StationList.h"
+#include "controls/SharpPicture.h"
+#include "controls/WindowFont.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -64,9 +66,9 @@ TStationListBox::TStationListBox(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont listFont(QStringLiteral("MS Sans Serif"));
-    listFont.setPixelSize(13);
+    QFont listFont = WindowFont(13);
     // The rows have always been drawn with a bitmap face: crisp, in exactly the row colours.
+    // The scalable face that stands in for it on high-density screens keeps that look.
     listFont.setStyleStrategy(QFont::NoAntialias);
     setFont(listFont);
 }
@@ -150,7 +152,7 @@ void TStationListBox::DrawItem(QPainter& painter, int index, const QRect& rect, 
     const int top = rect.top();
     const QImage& band = Stations::HasFMBandMark(freq) ? FMBandImage : UKVBandImage;
     if (!band.isNull())
-        painter.drawImage(QPoint(left, top), band);
+        DrawSharpImage(painter, QPoint(left, top), band);
 
     painter.setPen(text);
     const int columnRight =
@@ -165,7 +167,7 @@ void TStationListBox::DrawItem(QPainter& painter, int index, const QRect& rect, 
                      QStringLiteral(" - ") +
                          Visible(Stations::DisplayName(name), nameRect.width()));
     if (Stations::IsFavouriteName(name) && !FavouriteImage.isNull())
-        painter.drawImage(QPoint(rect.right() + 1 - 16, top), FavouriteImage);
+        DrawSharpImage(painter, QPoint(rect.right() + 1 - 16, top), FavouriteImage);
 
     if (focused) {
         QStyleOptionFocusRect frame;

@@ -1,5 +1,7 @@
 #include "UnitStation.h"
 
+#include "controls/WindowFont.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -13,7 +15,7 @@ TFormStation::TFormStation(QWidget* owner)
                          Qt::WindowCloseButtonHint) {
     setWindowTitle(QString::fromUtf8("Станция"));
     setFixedSize(297, 176);
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(WindowFontInPoints(8));
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setGeometry(8, 8, 281, 120);

@@ -1,5 +1,7 @@
 #include "OptionsUnit.h"
 
+#include "controls/WindowFont.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -106,9 +108,7 @@ TOptionsForm::TOptionsForm(std::unique_ptr<TOptionsHost> host, QWidget* owner)
     setWindowTitle(QStringLiteral("Настройки"));
     setModal(false);
     setFixedSize(545, 412);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont(11));
     CreateControls();
 }
 

@@ -1,6 +1,7 @@
 #include "UnitAbout.h"
 
 #include "controls/Pictures.h"
+#include "controls/WindowFont.h"
 #include "platform/system/VersionInfo.h"
 
 #include <QCoreApplication>
@@ -34,9 +35,7 @@ TFormAbout::TFormAbout(QWidget* owner, const QString& versionFile)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(330, 226);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont(11));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kGradientActiveCaption);
     setPalette(palette);

@@ -1,5 +1,7 @@
 #include "UnitLogs.h"
 
+#include "controls/WindowFont.h"
+
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <cstdio>
@@ -18,9 +20,7 @@ TFormLogs* FormLogs = nullptr;
 
 TFormLogs::TFormLogs(QWidget* owner) : QWidget(owner, Qt::Window) {
     setWindowTitle(QString::fromUtf8("Лог"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont(11));
     resize(438, 282);
     move(181, 170);
 
