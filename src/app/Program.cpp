@@ -102,7 +102,9 @@ int RunProgram(const TCommandLine& commandLine) {
         FormLogs = new TFormLogs(mainForm);
     FormAbout = new TFormAbout(mainForm);
     FormEqualizer = CreateEqualizerWindow(*mainForm);
-    instances.OnActivateRequest = [mainForm] { mainForm->BringForward(); };
+    instances.OnActivateRequest = [mainForm](const QString& token) {
+        mainForm->BringForward(token);
+    };
     // Media keys, sound applets and playerctl; absent without a session bus.
     std::unique_ptr<TMprisPlayer> mpris = StartMpris(*mainForm);
 

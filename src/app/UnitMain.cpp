@@ -12,6 +12,7 @@
 #include "controls/SharpPicture.h"
 #include "controls/SimpleTray.h"
 #include "controls/WindowFont.h"
+#include "controls/WindowSystem.h"
 #include "equalizer/UnitEqualizer.h"
 #include "windows/OptionsUnit.h"
 #include "windows/UnitAbout.h"
@@ -712,9 +713,12 @@ void TMainForm::N6Click() {
         QCoreApplication::postEvent(this, new QEvent(WM_SHOWHIDEMAIN));
 }
 
-void TMainForm::BringForward() {
+void TMainForm::BringForward(const QString& activationToken) {
     if (!isVisible())
         return;
+    // Qt's Wayland integration activates with the token it finds here, and uses it up.
+    if (!activationToken.isEmpty() && OnWayland())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
     if (isMinimized())
         showNormal();
     raise();

@@ -133,8 +133,9 @@ public:
     void HideToTray();
     void ShowFromTray();
     // Another start of the program asks this one to come forward: a minimised window is
-    // restored and raised; a window hidden in the tray stays there.
-    void BringForward();
+    // restored and raised; a window hidden in the tray stays there. On Wayland a window comes
+    // to the front only with an activation token: the one the asking start was given.
+    void BringForward(const QString& activationToken = QString());
 
     // The close sequence's first half: false keeps the window open (a write failed and was
     // shown to the user).

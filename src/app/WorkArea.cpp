@@ -1,5 +1,7 @@
 #include "WorkArea.h"
 
+#include "controls/WindowSystem.h"
+
 QPoint KeepInside(qint64 left, qint64 top, QSize outer, const QRect& area) {
     const qint64 right = qint64(area.x()) + area.width();
     const qint64 bottom = qint64(area.y()) + area.height();
@@ -15,5 +17,5 @@ QPoint KeepInside(qint64 left, qint64 top, QSize outer, const QRect& area) {
 }
 
 bool PlatformGivesPositions(const QString& platformName) {
-    return !platformName.startsWith(QLatin1String("wayland"));
+    return !IsWaylandPlatform(platformName);
 }

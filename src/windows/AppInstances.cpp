@@ -23,6 +23,8 @@ TAppInstancesSetup TAppInstancesSetup::ThisProcess() {
         return IsRunningInstance(pid, executable);
     };
     setup.SocketFolder = InstanceSocketFolder(setup.Identity.Uid, std::getenv("XDG_RUNTIME_DIR"));
+    if (const char* token = std::getenv("XDG_ACTIVATION_TOKEN"))
+        setup.ActivationToken = token;
     return setup;
 }
 
@@ -109,7 +111,7 @@ bool TAppInstances::Check(const QStringList& arguments) {
     if (running == answers.end())
         return CarryOn();
     Send({others[std::size_t(running - answers.begin())]},
-         {TInstanceMessageKind::BringForward, 0, std::string()});
+         {TInstanceMessageKind::BringForward, 0, FSetup.ActivationToken});
     const QByteArray text = arguments.join(QStringLiteral("\r\n")).toUtf8();
     Send(instances, {TInstanceMessageKind::CopyData, CommandLineTag, text.toStdString()});
     Unregister();
@@ -150,7 +152,8 @@ void TAppInstances::Deliver() {
             break;
         case TInstanceMessageKind::BringForward:
             if (OnActivateRequest)
-                OnActivateRequest();
+                OnActivateRequest(
+                    QString::fromUtf8(message.Data.data(), qsizetype(message.Data.size())));
             break;
         case TInstanceMessageKind::QueryActive:
         case TInstanceMessageKind::ActiveState:

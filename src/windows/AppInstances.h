@@ -28,6 +28,10 @@ struct TAppInstancesSetup {
     // (stopped, hung, or a process of this program whose socket is elsewhere). Long enough
     // for an instance that is itself still starting to reach its event loop.
     std::chrono::milliseconds AnswerTimeout{5000};
+    // The activation token this start was given by whoever started it (XDG_ACTIVATION_TOKEN);
+    // handed to the instance it hands over to, since on Wayland only a token lets a program
+    // bring its window to the front. "" : none.
+    std::string ActivationToken;
 
     static TAppInstancesSetup ThisProcess();
 };
@@ -52,8 +56,9 @@ public:
     void SetActive(bool value);
     bool Registered() const { return FRegistered; }
 
-    // Another start asked this instance to come forward.
-    std::function<void()> OnActivateRequest;
+    // Another start asked this instance to come forward, with that start's activation token
+    // ("" when it had none).
+    std::function<void(const QString& activationToken)> OnActivateRequest;
     // Another start's command line, its arguments joined by CR LF.
     std::function<void(const QString&)> OnCommandLine;
     std::function<void(std::uint32_t pid)> OnInstanceCreated;

@@ -1,9 +1,11 @@
-// The real program on a real Wayland compositor (weston, headless) with a private session bus:
-// it starts without a word on standard error, plays when asked over MPRIS, ends on SIGTERM with
-// exit code 0, and leaves the stored window position as it was, since Wayland tells programs
-// nothing of where their windows are.
+// The real program on real Wayland compositors (weston and sway, headless) with a private
+// session bus: it starts without a word on standard error, plays when asked over MPRIS or when
+// its power button is clicked, comes to the front when started again with a launcher's
+// activation token, ends on SIGTERM with exit code 0, and leaves the stored window position as
+// it was, since Wayland tells programs nothing of where their windows are.
 #include "../desktop/PrivateBus.h"
 #include "FileBytes.h"
+#include "SwaySession.h"
 #include "WaitFor.h"
 
 #include <QDir>
@@ -24,6 +26,32 @@ struct TStopped {
         Process.waitForFinished();
     }
 };
+
+// The player's status as playerctl reads it on the session's bus.
+QByteArray PlayerStatus(const QProcessEnvironment& env) {
+    QProcess get;
+    get.setProcessEnvironment(env);
+    get.start("playerctl", {"-p", "orvalen", "status"});
+    get.waitForFinished(10000);
+    return get.readAllStandardOutput().trimmed();
+}
+
+// Whether the player can play: the tuner is connected.
+bool CanPlay(const QProcessEnvironment& env) {
+    QProcess get;
+    get.setProcessEnvironment(env);
+    get.start("dbus-send", {"--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.orvalen",
+                            "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Get",
+                            "string:org.mpris.MediaPlayer2.Player", "string:CanPlay"});
+    get.waitForFinished(10000);
+    return get.readAllStandardOutput().contains("boolean true");
+}
+
+void ExpectStoredPosition(const QTemporaryDir& config, const char* left, const char* top) {
+    const QByteArray settings = ReadFileBytes(config.filePath("orvalen.ini"));
+    EXPECT_TRUE(settings.contains(left)) << settings.toStdString();
+    EXPECT_TRUE(settings.contains(top)) << settings.toStdString();
+}
 
 } // namespace
 
@@ -65,21 +93,62 @@ TEST(WaylandEndToEnd, StartsSilentlyPlaysAndKeepsTheStoredPosition) {
         return send.waitForFinished(10000) && send.exitCode() == 0;
     };
     EXPECT_TRUE(WaitFor(play, 30000));
-    const auto status = [&] {
-        QProcess get;
-        get.setProcessEnvironment(env);
-        get.start("playerctl", {"-p", "orvalen", "status"});
-        get.waitForFinished(10000);
-        return get.readAllStandardOutput().trimmed();
-    };
-    EXPECT_TRUE(WaitFor([&] { return status() == "Playing"; }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return PlayerStatus(env) == "Playing"; }, 20000));
 
     ::kill(pid_t(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_EQ(program.readAllStandardError(), QByteArray());
-    const QByteArray settings = ReadFileBytes(config.filePath("orvalen.ini"));
-    EXPECT_TRUE(settings.contains("Left=200\r\n")) << settings.toStdString();
-    EXPECT_TRUE(settings.contains("Top=150\r\n")) << settings.toStdString();
+    ExpectStoredPosition(config, "Left=200\r\n", "Top=150\r\n");
+}
+
+TEST(WaylandEndToEnd, OnSwayAClickPowersTheTunerAndASecondStartWithATokenTakesTheFocus) {
+    TSwaySession sway;
+    ASSERT_TRUE(sway.Running());
+    const QProcessEnvironment env = sway.Environment();
+    QTemporaryDir config;
+    WriteFileBytes(config.filePath("orvalen.ini"), "[main]\r\nLeft=200\r\nTop=150\r\n");
+    QProcess program;
+    const TStopped stopProgram{program};
+    program.setProcessEnvironment(env);
+    const QStringList arguments{"--simulate", "--config-dir", config.path()};
+    program.start(ORVALEN_BINARY_DIR "/orvalen", arguments);
+    ASSERT_TRUE(program.waitForStarted());
+    ASSERT_TRUE(WaitFor([&] { return sway.Window("orvalen").Focused; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return CanPlay(env); }, 30000));
+    ASSERT_EQ(PlayerStatus(env), "Stopped");
+
+    // The power button, 31, 67 inside the window, wherever sway has put it by now. A press
+    // may come before the program has taken the new pointer; one that arrives switches the
+    // tuner on.
+    for (int attempt = 0; attempt < 3 && PlayerStatus(env) != "Playing"; ++attempt) {
+        ASSERT_TRUE(sway.Click(sway.Window("orvalen").Content.topLeft() + QPoint(31, 67)));
+        WaitFor([&] { return PlayerStatus(env) == "Playing"; }, 5000);
+    }
+    EXPECT_EQ(PlayerStatus(env), "Playing");
+
+    // Another program takes the focus; a start from a launcher, with the token the launcher
+    // got, gives it back to the running window.
+    QProcess terminal;
+    const TStopped stopTerminal{terminal};
+    ASSERT_TRUE(sway.StartDesktopProgram(terminal, "weston-terminal", {}));
+    ASSERT_TRUE(WaitFor([&] { return !sway.Window("orvalen").Focused; }, 20000));
+    QProcessEnvironment launched = env;
+    const QString token = sway.ActivationToken();
+    ASSERT_FALSE(token.isEmpty());
+    launched.insert("XDG_ACTIVATION_TOKEN", token);
+    QProcess second;
+    second.setProcessEnvironment(launched);
+    second.start(ORVALEN_BINARY_DIR "/orvalen", arguments);
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(WaitFor([&] { return sway.Window("orvalen").Focused; }, 10000));
+
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardError(), QByteArray());
+    ExpectStoredPosition(config, "Left=200\r\n", "Top=150\r\n");
 }

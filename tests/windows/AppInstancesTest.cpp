@@ -71,7 +71,9 @@ TEST_F(AppInstances, ASecondStartBringsTheFirstForwardHandsOverItsCommandLineAnd
     first.OnInstanceCreated = [&](std::uint32_t pid) {
         events << QStringLiteral("created %1").arg(pid == SecondPid);
     };
-    first.OnActivateRequest = [&] { events << QStringLiteral("forward"); };
+    first.OnActivateRequest = [&](const QString& token) {
+        events << QStringLiteral("forward ") + token;
+    };
     first.OnCommandLine = [&](const QString& text) { events << QStringLiteral("line ") + text; };
     first.OnInstanceDestroyed = [&](std::uint32_t pid) {
         events << QStringLiteral("destroyed %1").arg(pid == SecondPid);
@@ -79,11 +81,13 @@ TEST_F(AppInstances, ASecondStartBringsTheFirstForwardHandsOverItsCommandLineAnd
     first.Register();
     EXPECT_FALSE(first.Check({}));
 
-    EXPECT_TRUE(
-        StartEnds(Setup(SecondPid), {QStringLiteral("--simulate"), QStringLiteral("радио")}));
+    // The start's activation token goes along, so that the first may take the focus with it.
+    TAppInstancesSetup second = Setup(SecondPid);
+    second.ActivationToken = "6427cecca6fa9cf9946aa8fdf0cacf50";
+    EXPECT_TRUE(StartEnds(second, {QStringLiteral("--simulate"), QStringLiteral("радио")}));
     EXPECT_TRUE(WaitFor([&] { return events.size() >= 4; }));
-    EXPECT_EQ(events,
-              (QStringList{"created 1", "forward", "line --simulate\r\nрадио", "destroyed 1"}));
+    EXPECT_EQ(events, (QStringList{"created 1", "forward 6427cecca6fa9cf9946aa8fdf0cacf50",
+                                   "line --simulate\r\nрадио", "destroyed 1"}));
 
     // Ending the first instance leaves the next start on its own.
     first.Unregister();

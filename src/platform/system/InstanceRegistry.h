@@ -126,7 +126,8 @@ enum class TInstanceMessageKind : std::uint32_t {
     QueryActive = 4,  // value: the asking process ID; answered by ActiveState
     ActiveState = 5,  // value: 1 active, 0 not
     CopyData = 0x4A,  // value: the tag (1: a command line), data: the bytes
-    BringForward = 6, // restore a minimised window and bring it to the front
+    BringForward = 6, // restore a minimised window and bring it to the front; data: the
+                      // asking start's activation token, when it had one
 };
 
 struct TInstanceMessage {
