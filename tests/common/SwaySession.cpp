@@ -100,14 +100,15 @@ TSwaySession::TSwaySession() {
     const QString busConfig = root + QStringLiteral("/bus.conf");
     const QString swayConfig = root + QStringLiteral("/sway.conf");
     if (!WriteText(busConfig, BusConfig(busSocket)) ||
-        !WriteText(swayConfig, QStringLiteral("output HEADLESS-1 resolution %1x%2\n"
-                                              "xwayland disable\n"
-                                              "focus_on_window_activation focus\n")
-                                   .arg(Width)
-                                   .arg(Height)
-                                   .toUtf8()))
+        DesktopFile(QStringLiteral("sway.conf"),
+                    QStringLiteral("output HEADLESS-1 resolution %1x%2\n"
+                                   "xwayland disable\n"
+                                   "focus_on_window_activation focus\n")
+                        .arg(Width)
+                        .arg(Height)
+                        .toUtf8())
+            .isEmpty())
         return;
-    ::chmod(QFile::encodeName(swayConfig).constData(), 0644);
 
     FBus.start(QStringLiteral("dbus-daemon"),
                {QStringLiteral("--config-file=") + busConfig, QStringLiteral("--nofork"),
@@ -180,6 +181,14 @@ QProcessEnvironment TSwaySession::Environment() const {
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), FBusAddress);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     return env;
+}
+
+QString TSwaySession::DesktopFile(const QString& name, const QByteArray& text) const {
+    const QString path = FRoot.filePath(name);
+    if (!WriteText(path, text))
+        return {};
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    return path;
 }
 
 bool TSwaySession::StartDesktopProgram(QProcess& process, const QString& program,

@@ -33,6 +33,8 @@ public:
     // this bus, a runtime folder of its own, Qt's wayland platform, no X display.
     QProcessEnvironment Environment() const;
 
+    // Writes a file the desktop's programs can read (a panel's configuration); its path.
+    QString DesktopFile(const QString& name, const QByteArray& text) const;
     // Starts a program of the desktop itself (a panel, a terminal) as the desktop's user.
     bool StartDesktopProgram(QProcess& process, const QString& program,
                              const QStringList& arguments) const;
