@@ -2,6 +2,7 @@
 // host (trayer, an XEmbed tray): the host starts after the program, as with session autostart,
 // and is restarted later, and the icon must be embedded in the host each time; the window's
 // frame is placed on the screen and snaps to its edges only when asked.
+#include "ProcessEnding.h"
 #include "WaitFor.h"
 #include "XvfbSession.h"
 
@@ -15,20 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Ends the process with the object, so that no host or program outlives a failed test.
-struct TEnding {
-    QProcess& process;
-    ~TEnding() {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-};
 
 // The program's window that sits inside a window of the host and is on screen: the host
 // embedded the icon (XEmbed reparents the icon's window into one of the host's own); 0 when

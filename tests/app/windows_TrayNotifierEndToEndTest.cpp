@@ -3,6 +3,7 @@
 // does at login, and is restarted later; the item must register with it each time, offer the
 // theme icon name and its picture at several sizes, and its exported menu must work the way
 // the panel uses it.
+#include "ProcessEnding.h"
 #include "SwaySession.h"
 #include "WaitFor.h"
 
@@ -19,19 +20,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct TStopped {
-    QProcess& Process;
-    ~TStopped() {
-        if (Process.state() == QProcess::NotRunning)
-            return;
-        Process.terminate();
-        if (!Process.waitForFinished(10000)) {
-            Process.kill();
-            Process.waitForFinished();
-        }
-    }
-};
 
 const QString Watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 
@@ -103,7 +91,7 @@ TEST(TrayNotifierEndToEnd, ItemRegistersWithAPanelStartedLateAndRestartedAndItsM
 
     QTemporaryDir config;
     QProcess program;
-    const TStopped stopProgram{program};
+    const TEnding endProgram{program};
     program.setProcessEnvironment(sway.Environment());
     program.start(ORVALEN_BINARY_DIR "/orvalen", {"--simulate", "--config-dir", config.path()});
     ASSERT_TRUE(program.waitForStarted());
@@ -114,7 +102,7 @@ TEST(TrayNotifierEndToEnd, ItemRegistersWithAPanelStartedLateAndRestartedAndItsM
     for (const bool restarted : {false, true}) {
         SCOPED_TRACE(restarted ? "panel restarted" : "panel started after the program");
         QProcess panel;
-        const TStopped stopPanel{panel};
+        const TEnding endPanel{panel};
         ASSERT_TRUE(sway.StartDesktopProgram(panel, "waybar", {"-c", panelConfig}));
         ASSERT_TRUE(
             WaitFor([&] { return bus.interface()->isServiceRegistered(Watcher).value(); }, 20000));

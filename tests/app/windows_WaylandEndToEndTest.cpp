@@ -5,6 +5,7 @@
 // it was, since Wayland tells programs nothing of where their windows are.
 #include "../desktop/PrivateBus.h"
 #include "FileBytes.h"
+#include "ProcessEnding.h"
 #include "SwaySession.h"
 #include "WaitFor.h"
 
@@ -16,16 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-struct TStopped {
-    QProcess& Process;
-    ~TStopped() {
-        if (Process.state() == QProcess::NotRunning)
-            return;
-        Process.kill();
-        Process.waitForFinished();
-    }
-};
 
 // The player's status as playerctl reads it on the session's bus.
 QByteArray PlayerStatus(const QProcessEnvironment& env) {
@@ -47,10 +38,17 @@ bool CanPlay(const QProcessEnvironment& env) {
     return get.readAllStandardOutput().contains("boolean true");
 }
 
-void ExpectStoredPosition(const QTemporaryDir& config, const char* left, const char* top) {
+// SIGTERM ends the program as its close does: exit code 0, not a word on standard error, and
+// the stored position (Left=200, Top=150) written back as it was.
+void ExpectsCleanEndKeepingThePosition(QProcess& program, const QTemporaryDir& config) {
+    ::kill(pid_t(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(program.readAllStandardError(), QByteArray());
     const QByteArray settings = ReadFileBytes(config.filePath("orvalen.ini"));
-    EXPECT_TRUE(settings.contains(left)) << settings.toStdString();
-    EXPECT_TRUE(settings.contains(top)) << settings.toStdString();
+    EXPECT_TRUE(settings.contains("Left=200\r\n")) << settings.toStdString();
+    EXPECT_TRUE(settings.contains("Top=150\r\n")) << settings.toStdString();
 }
 
 } // namespace
@@ -66,7 +64,7 @@ TEST(WaylandEndToEnd, StartsSilentlyPlaysAndKeepsTheStoredPosition) {
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address);
 
     QProcess weston;
-    const TStopped stopWeston{weston};
+    const TEnding endWeston{weston};
     weston.setProcessEnvironment(env);
     weston.start("weston",
                  {"--backend=headless-backend.so", "--socket=wayland-orvalen", "--idle-time=0"});
@@ -78,7 +76,7 @@ TEST(WaylandEndToEnd, StartsSilentlyPlaysAndKeepsTheStoredPosition) {
     env.insert("WAYLAND_DISPLAY", "wayland-orvalen");
     env.insert("QT_QPA_PLATFORM", "wayland");
     QProcess program;
-    const TStopped stopProgram{program};
+    const TEnding endProgram{program};
     program.setProcessEnvironment(env);
     program.start(ORVALEN_BINARY_DIR "/orvalen", {"--simulate", "--config-dir", config.path()});
     ASSERT_TRUE(program.waitForStarted());
@@ -95,12 +93,7 @@ TEST(WaylandEndToEnd, StartsSilentlyPlaysAndKeepsTheStoredPosition) {
     EXPECT_TRUE(WaitFor(play, 30000));
     EXPECT_TRUE(WaitFor([&] { return PlayerStatus(env) == "Playing"; }, 20000));
 
-    ::kill(pid_t(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(30000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_EQ(program.readAllStandardError(), QByteArray());
-    ExpectStoredPosition(config, "Left=200\r\n", "Top=150\r\n");
+    ExpectsCleanEndKeepingThePosition(program, config);
 }
 
 TEST(WaylandEndToEnd, OnSwayAClickPowersTheTunerAndASecondStartWithATokenTakesTheFocus) {
@@ -110,7 +103,7 @@ TEST(WaylandEndToEnd, OnSwayAClickPowersTheTunerAndASecondStartWithATokenTakesTh
     QTemporaryDir config;
     WriteFileBytes(config.filePath("orvalen.ini"), "[main]\r\nLeft=200\r\nTop=150\r\n");
     QProcess program;
-    const TStopped stopProgram{program};
+    const TEnding endProgram{program};
     program.setProcessEnvironment(env);
     const QStringList arguments{"--simulate", "--config-dir", config.path()};
     program.start(ORVALEN_BINARY_DIR "/orvalen", arguments);
@@ -131,7 +124,7 @@ TEST(WaylandEndToEnd, OnSwayAClickPowersTheTunerAndASecondStartWithATokenTakesTh
     // Another program takes the focus; a start from a launcher, with the token the launcher
     // got, gives it back to the running window.
     QProcess terminal;
-    const TStopped stopTerminal{terminal};
+    const TEnding endTerminal{terminal};
     ASSERT_TRUE(sway.StartDesktopProgram(terminal, "weston-terminal", {}));
     ASSERT_TRUE(WaitFor([&] { return !sway.Window("orvalen").Focused; }, 20000));
     QProcessEnvironment launched = env;
@@ -145,10 +138,5 @@ TEST(WaylandEndToEnd, OnSwayAClickPowersTheTunerAndASecondStartWithATokenTakesTh
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(WaitFor([&] { return sway.Window("orvalen").Focused; }, 10000));
 
-    ::kill(pid_t(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(30000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_EQ(program.readAllStandardError(), QByteArray());
-    ExpectStoredPosition(config, "Left=200\r\n", "Top=150\r\n");
+    ExpectsCleanEndKeepingThePosition(program, config);
 }

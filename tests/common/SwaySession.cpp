@@ -1,5 +1,6 @@
 #include "SwaySession.h"
 
+#include "ProcessEnding.h"
 #include "WaitFor.h"
 
 #include <QDir>
@@ -149,15 +150,8 @@ TSwaySession::TSwaySession() {
 }
 
 TSwaySession::~TSwaySession() {
-    for (QProcess* process : {&FSway, &FBus}) {
-        if (process->state() == QProcess::NotRunning)
-            continue;
-        process->terminate();
-        if (!process->waitForFinished(10000)) {
-            process->kill();
-            process->waitForFinished();
-        }
-    }
+    EndProcess(FSway);
+    EndProcess(FBus);
 }
 
 QProcessEnvironment TSwaySession::DesktopEnvironment() const {

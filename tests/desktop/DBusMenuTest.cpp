@@ -19,7 +19,6 @@
 
 namespace {
 
-TPrivateBus* Bus = nullptr;
 const QString Path = QStringLiteral("/MenuBar");
 
 // Collects the LayoutUpdated signals a client receives.
@@ -36,17 +35,11 @@ public slots:
     }
 };
 
-class DBusMenu : public ::testing::Test {
+class DBusMenu : public TPrivateBusTest {
 protected:
-    static void SetUpTestSuite() { Bus = new TPrivateBus; }
-    static void TearDownTestSuite() {
-        delete Bus;
-        Bus = nullptr;
-    }
-
     // A menu like the program's tray menu.
     void SetUp() override {
-        ASSERT_FALSE(Bus->Address.isEmpty()) << "dbus-daemon did not start";
+        ASSERT_NO_FATAL_FAILURE(TPrivateBusTest::SetUp());
         Show = Menu.addAction(QStringLiteral("Развернуть"));
         Menu.addSeparator();
         QPixmap red(16, 16);
@@ -67,14 +60,7 @@ protected:
     }
     void TearDown() override {
         Export.reset();
-        for (const QString& name : FConnections)
-            QDBusConnection::disconnectFromBus(name);
-    }
-
-    QDBusConnection Connect() {
-        const QString name = QStringLiteral("dbusmenu-test-%1").arg(++FCount);
-        FConnections << name;
-        return QDBusConnection::connectToBus(Bus->Address, name);
+        TPrivateBusTest::TearDown();
     }
 
     QDBusMessage Call(const QString& method, const QList<QVariant>& args = {},
@@ -126,10 +112,6 @@ protected:
     std::unique_ptr<TDBusMenu> Export;
     QDBusConnection Server{QString()};
     QDBusConnection Client{QString()};
-
-private:
-    QStringList FConnections;
-    int FCount = 0;
 };
 
 } // namespace

@@ -57,18 +57,10 @@ public slots:
     }
 };
 
-TPrivateBus* Bus = nullptr;
-
-class MprisService : public ::testing::Test {
+class MprisService : public TPrivateBusTest {
 protected:
-    static void SetUpTestSuite() { Bus = new TPrivateBus; }
-    static void TearDownTestSuite() {
-        delete Bus;
-        Bus = nullptr;
-    }
-
     void SetUp() override {
-        ASSERT_FALSE(Bus->Address.isEmpty()) << "dbus-daemon did not start";
+        ASSERT_NO_FATAL_FAILURE(TPrivateBusTest::SetUp());
         Host.Now.Connected = true;
         Host.Now.PowerOn = true;
         Host.Now.TuneValue = 1017;
@@ -77,15 +69,9 @@ protected:
     }
     void TearDown() override {
         Service.reset();
-        for (const QString& name : FConnections)
-            QDBusConnection::disconnectFromBus(name);
+        TPrivateBusTest::TearDown();
     }
 
-    QDBusConnection Connect() {
-        const QString name = QStringLiteral("mpris-test-%1").arg(++FCount);
-        FConnections << name;
-        return QDBusConnection::connectToBus(Bus->Address, name);
-    }
     void StartService() {
         Service = std::make_unique<TMprisService>(Host, Connect());
         Client = Connect();
@@ -120,10 +106,6 @@ protected:
     TFakeHost Host;
     std::unique_ptr<TMprisService> Service;
     QDBusConnection Client{QString()};
-
-private:
-    QStringList FConnections;
-    int FCount = 0;
 };
 
 const QString Root = QStringLiteral("org.mpris.MediaPlayer2");

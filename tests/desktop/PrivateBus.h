@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
 
 // A D-Bus daemon of the test's own, so nothing reaches the desktop's session bus and parallel
 // tests never meet; it ends with the object.
@@ -30,4 +33,32 @@ public:
 
 private:
     QProcess FDaemon;
+};
+
+// Test suites that share one private bus. Each test opens its connections with Connect, and
+// they close after it; a fixture that overrides TearDown first drops what uses them.
+class TPrivateBusTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { FBus = new TPrivateBus; }
+    static void TearDownTestSuite() {
+        delete FBus;
+        FBus = nullptr;
+    }
+    void SetUp() override { ASSERT_FALSE(FBus->Address.isEmpty()) << "dbus-daemon did not start"; }
+    void TearDown() override {
+        for (const QString& name : FConnections)
+            QDBusConnection::disconnectFromBus(name);
+        FConnections.clear();
+    }
+
+    QDBusConnection Connect() {
+        const QString name = QStringLiteral("private-bus-test-%1").arg(++FCount);
+        FConnections << name;
+        return QDBusConnection::connectToBus(FBus->Address, name);
+    }
+
+private:
+    inline static TPrivateBus* FBus = nullptr;
+    QStringList FConnections;
+    int FCount = 0;
 };

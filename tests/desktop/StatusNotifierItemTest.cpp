@@ -23,8 +23,6 @@
 
 namespace {
 
-TPrivateBus* Bus = nullptr;
-
 class TTestWatcher;
 
 // The watcher interface as panels implement it, reduced to what an item uses.
@@ -116,16 +114,10 @@ public slots:
     void Received(const QDBusMessage& message) { Names << message.member(); }
 };
 
-class StatusNotifierItem : public ::testing::Test {
+class StatusNotifierItem : public TPrivateBusTest {
 protected:
-    static void SetUpTestSuite() { Bus = new TPrivateBus; }
-    static void TearDownTestSuite() {
-        delete Bus;
-        Bus = nullptr;
-    }
-
     void SetUp() override {
-        ASSERT_FALSE(Bus->Address.isEmpty()) << "dbus-daemon did not start";
+        ASSERT_NO_FATAL_FAILURE(TPrivateBusTest::SetUp());
         Menu.addAction(QStringLiteral("Развернуть"));
         Menu.addSeparator();
         Menu.addAction(QStringLiteral("&Выход"));
@@ -134,15 +126,9 @@ protected:
     void TearDown() override {
         Item.reset();
         Watcher.reset();
-        for (const QString& name : FConnections)
-            QDBusConnection::disconnectFromBus(name);
+        TPrivateBusTest::TearDown();
     }
 
-    QDBusConnection Connect() {
-        const QString name = QStringLiteral("sni-test-%1").arg(++FCount);
-        FConnections << name;
-        return QDBusConnection::connectToBus(Bus->Address, name);
-    }
     void StartItem() {
         ItemBus = Connect();
         Item = std::make_unique<TStatusNotifierItem>(ItemBus, "orvalen", &Menu);
@@ -181,10 +167,6 @@ protected:
     QList<bool> ShownHistory;
     QDBusConnection Client{QString()};
     QDBusConnection ItemBus{QString()};
-
-private:
-    QStringList FConnections;
-    int FCount = 0;
 };
 
 QImage StatePicture(QColor colour) {
