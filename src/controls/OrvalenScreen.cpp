@@ -1,6 +1,7 @@
 #include "controls/OrvalenScreen.h"
 
 #include "controls/Reflection.h"
+#include "controls/SharpPicture.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -461,7 +462,33 @@ void TOrvalenScreen::paintEvent(QPaintEvent*) {
     if (FFramePending || FFrame.size() != size())
         Paint();
     QPainter painter(this);
-    painter.drawImage(0, 0, FFrame);
+    const qreal ratio = devicePixelRatioF();
+    painter.drawImage(0, 0, qFuzzyCompare(ratio, 1.0) ? FFrame : DeviceFrame(ratio));
+}
+
+// The frame enlarged by whole pixels, with its texts drawn again over it at the device's
+// resolution, so that the digits and captions are as sharp as the window's other letters.
+// Only the texts: the pixel drawings keep their pixels, and the reflection still mirrors the
+// frame. The texts' boxes are opaque, so each covers its enlarged twin; the top band's are
+// kept out of the reflection below it.
+const QImage& TOrvalenScreen::DeviceFrame(qreal ratio) {
+    if (FDeviceFrameRedraw == FRedrawCount && FDeviceFrame.devicePixelRatio() == ratio)
+        return FDeviceFrame;
+    FDeviceFrame = AtDeviceRatio(FFrame.convertToFormat(QImage::Format_RGB32), ratio);
+    QPainter painter(&FDeviceFrame);
+    painter.setClipRect(QRect(0, 0, width(), Reflection::TopBandRows));
+    DrawTopBand(painter);
+    painter.setClipping(false);
+    DrawTextPanel(painter);
+    if (FBorderStyle == bsSingle) {
+        const QColor colour = palette().color(QPalette::Window);
+        const int w = width(), h = height();
+        for (const QRect& edge :
+             {QRect(0, 0, w, 1), QRect(0, h - 1, w, 1), QRect(0, 0, 1, h), QRect(w - 1, 0, 1, h)})
+            painter.fillRect(edge, colour);
+    }
+    FDeviceFrameRedraw = FRedrawCount;
+    return FDeviceFrame;
 }
 
 void TOrvalenScreen::resizeEvent(QResizeEvent*) {

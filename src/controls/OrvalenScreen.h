@@ -98,6 +98,7 @@ private:
     void UpdateTextPanel();
     void UpdateColumn(bool left);
     void CopyToControl();
+    const QImage& DeviceFrame(qreal ratio);
 
     int FTuneValue = 1080;
     bool FTunerState = false;
@@ -125,11 +126,13 @@ private:
     QFont FMarksFont, FDigitsFont, FLabelsFont, FPanelFont;
     int FMarksWidth = 0, FUnitWidth = 0, FDigitsWidth = 0;
 
-    QImage FFrame;      // 24-bit, what the control shows
-    QImage FPaintImage; // 32-bit twin that text is rendered into (much faster than 24-bit)
-    QImage FMirror;     // the reflection's strip
-    QImage FColumnOff;  // 25 × 37, outlined segments
-    QImage FColumnOn;   // 25 × 37, lit segments
+    QImage FFrame;               // 24-bit, what the control shows
+    QImage FPaintImage;          // 32-bit twin that text is rendered into (much faster than 24-bit)
+    QImage FMirror;              // the reflection's strip
+    QImage FColumnOff;           // 25 × 37, outlined segments
+    QImage FColumnOn;            // 25 × 37, lit segments
+    QImage FDeviceFrame;         // at a device pixel ratio other than 1: what is laid down
+    int FDeviceFrameRedraw = -1; // the redraw FDeviceFrame was made from
     bool FFramePending = true;
     int FRedrawCount = 0;
 };

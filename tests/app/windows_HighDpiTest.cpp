@@ -6,6 +6,8 @@
 #include "WaitFor.h"
 #include "app/AppFonts.h"
 #include "app/OptionsHost.h"
+#include "controls/OrvalenScreen.h"
+#include "controls/Reflection.h"
 #include "stations/StationListBox.h"
 #include "windows/OptionsUnit.h"
 
@@ -56,10 +58,30 @@ int BandMarkColours(TStationListBox& list) {
     return int(colours.size());
 }
 
+// The aligned 2 × 2 blocks of device pixels in the tuner display's top band that are not of
+// one colour: none where the display is only enlarged by repeating its pixels, many where its
+// digits are drawn at the device's resolution (at a scale of 2).
+int DisplayDetail(QWidget& display) {
+    const QImage image = display.grab(QRect(0, 0, display.width(), Reflection::TopBandRows))
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    int blocks = 0;
+    for (int y = 0; y + 1 < image.height(); y += 2)
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const QRgb corner = image.pixel(x, y);
+            blocks += image.pixel(x + 1, y) != corner || image.pixel(x, y + 1) != corner ||
+                              image.pixel(x + 1, y + 1) != corner
+                          ? 1
+                          : 0;
+        }
+    return blocks;
+}
+
 struct TTextWidths {
     int ListCaption = 0;
     int OptionsLabel = 0;
     int BandMarkColours = 0;
+    int DisplayDetail = 0;
 };
 
 // Runs the measuring child at `scale`.
@@ -75,12 +97,14 @@ TTextWidths MeasureAt(const char* scale) {
     EXPECT_TRUE(child.waitForFinished(120000));
     const QString out = QString::fromUtf8(child.readAllStandardOutput());
     const auto match =
-        QRegularExpression(QStringLiteral("WIDTHS list=(\\d+) options=(\\d+) mark=(\\d+)"))
+        QRegularExpression(
+            QStringLiteral("WIDTHS list=(\\d+) options=(\\d+) mark=(\\d+) display=(\\d+)"))
             .match(out);
     EXPECT_TRUE(match.hasMatch()) << scale << "\n"
                                   << out.toStdString()
                                   << child.readAllStandardError().toStdString();
-    return {match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt()};
+    return {match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
+            match.captured(4).toInt()};
 }
 
 class TextWidthsChild : public MainFormTest {};
@@ -106,8 +130,8 @@ TEST_F(TextWidthsChild, PrintsTheWidthsOfTwoTexts) {
     const int captionRows = list.fontMetrics().height();
     const int listCaption = InkColumns(list, QRect(0, 0, list.width(), captionRows));
     const int optionsLabel = InkColumns(*options->Label4, options->Label4->rect());
-    std::printf("WIDTHS list=%d options=%d mark=%d\n", listCaption, optionsLabel,
-                BandMarkColours(*form.ListBoxStations));
+    std::printf("WIDTHS list=%d options=%d mark=%d display=%d\n", listCaption, optionsLabel,
+                BandMarkColours(*form.ListBoxStations), DisplayDetail(*form.FScreen));
     delete options;
 }
 
@@ -120,6 +144,9 @@ TEST_P(WindowTextAtScale, CaptionsAndLabelsGrowWithTheScaleAndMarksStaySharp) {
     EXPECT_NEAR(scaled.ListCaption, scale * plain.ListCaption, 0.15 * scale * plain.ListCaption);
     EXPECT_NEAR(scaled.OptionsLabel, scale * plain.OptionsLabel, 0.15 * scale * plain.OptionsLabel);
     EXPECT_EQ(scaled.BandMarkColours, 2) << "the band mark is blurred";
+    if (scale == 2.0) {
+        EXPECT_GT(scaled.DisplayDetail, 100) << "the display's digits are only enlarged";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, WindowTextAtScale, ::testing::Values("1.25", "1.5", "2"));
