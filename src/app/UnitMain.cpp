@@ -6,6 +6,7 @@
 #include "IniFile.h"
 #include "WindowSnap.h"
 #include "WorkArea.h"
+#include "controls/AccessibleControls.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "controls/Pictures.h"
@@ -51,7 +52,9 @@ QToolButton* MakeSpeedButton(QWidget* parent, int left, int top, int width, int 
     button->setToolTip(hint);
     button->setCheckable(toggle);
     button->setIconSize(QSize(16, 16));
-    button->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab only: a click leaves the focus where it was, so the window's keys go
+    // on doing what they did for those who use the mouse.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -113,6 +116,9 @@ TMainForm::TMainForm(const TCommandLine& commandLine, QWidget* parent,
         ResolveConfigPaths(QCoreApplication::applicationFilePath(), commandLine.ConfigDir);
     FSettingsPath = paths.Settings;
     FStationPath = paths.Stations;
+    // Before any control exists: Qt describes a control once, with the first interface it
+    // finds, and a toggle's first state change already asks for one.
+    InstallAccessibleControls();
     CreateControls();
     CreateStationControls();
     CreateKeyboardControls();
@@ -277,6 +283,7 @@ void TMainForm::FormCreate() {
     UpdateAudioChain();
     // 16.
     SpeedButtonListClick();
+    CreateAccessibility();
     // 17.
     FSendEnabled = true;
 }
@@ -395,6 +402,8 @@ void TMainForm::SetBandFM(bool Value) {
     TrackBarFMTune->SetMax(Value ? 200 : 81);
     TrackBarFMTune->SetSlidePNGImage(Pictures::TrackBarImage(Value ? 0 : 2));
     TrackBarFMTune->SetPosition(Value ? FFMPosition : FUKVPosition);
+    // The same position is another frequency in the other band.
+    TrackBarFMTune->AnnounceValue();
     TrackBarFMTune->update();
     // The display follows even when the position stayed the same.
     TrackBarFMTuneChange();
@@ -476,6 +485,7 @@ void TMainForm::UpdateVolumeRange() {
         TrackBarVolume->SetMax(100);
         TrackBarVolume->setEnabled(FDigitalAudio);
     }
+    TrackBarVolume->SetLineSize(VolumeKeyStep(TrackBarVolume->Min(), TrackBarVolume->Max()));
 }
 
 void TMainForm::UpdateClientHeight() {

@@ -25,6 +25,18 @@ class TSimpleTray;
 // to nearest with ties to even, so a column is full from 7.5/16 of the range on.
 int LevelColumnFromMeterValue(double value, double minimum, double maximum);
 
+// The tuning slider's value as a screen reader says it: the frequency position tunes to in
+// the band, "101.7 МГц".
+QString TuningValueText(bool bandFM, int position);
+// The same as a number, in megahertz.
+double TuningMegahertz(bool bandFM, int position);
+// The volume slider's value: the share of its range, "75 %".
+QString VolumeValueText(int position, int min, int max);
+// The same as a number, in percent.
+double VolumePercent(int position, int min, int max);
+// How far a volume key moves the volume slider: a twentieth of its range, at least 1.
+int VolumeKeyStep(int min, int max);
+
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
@@ -269,6 +281,12 @@ public:
     // Tunes the next (direction > 0) or previous station of the list, by frequency and
     // wrapping, in the current band first; seeks that way when the list is empty.
     void TuneAdjacentStation(int direction);
+    // Moves the volume slider one VolumeKeyStep up (direction > 0) or down, as a drag does;
+    // nothing while the slider is disabled.
+    void StepVolume(int direction);
+    // The controls' names for assistive technology and the Tab order (UnitMainAccess.cpp);
+    // made once, with the controls.
+    void CreateAccessibility();
     // --- end of keyboard ---
 
     // --- band scan (UnitMainScan.cpp) ---

@@ -7,6 +7,7 @@
 // window's, since the list has no use for the first two and the last two tune through its
 // stations instead of paging it.
 #include "UnitMain.h"
+#include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "stations/StationList.h"
 #include "stations/StationListBox.h"
@@ -63,6 +64,21 @@ void TMainForm::CreateKeyboardControls() {
     button(Qt::Key_E, false, &TMainForm::SpeedButtonEqalizerForm);
     button(Qt::Key_L, false, &TMainForm::SpeedButtonList);
     button(Qt::Key_F1, false, &TMainForm::SpeedButton2);
+    button(Qt::Key_O, false, &TMainForm::SpeedButton1);
+    button(Qt::Key_A, false, &TMainForm::SpeedButtonBass);
+    button(Qt::Key_Q, false, &TMainForm::SpeedButtonEqalizerOnOff);
+    // Up and Down stay the station list's. "=" is "+" without Shift on many keyboards.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal)})
+        add(key, true, [](TMainForm& f) { f.StepVolume(1); });
+    add(Qt::Key_Minus, true, [](TMainForm& f) { f.StepVolume(-1); });
+}
+
+void TMainForm::StepVolume(int direction) {
+    TImageTrackBar& volume = *TrackBarVolume;
+    if (direction == 0)
+        return;
+    const int step = VolumeKeyStep(volume.Min(), volume.Max());
+    volume.MoveByUser(volume.Position() + (direction > 0 ? step : -step));
 }
 
 void TMainForm::TuneAdjacentStation(int direction) {

@@ -1,8 +1,15 @@
 #include "controls/ImageTrackBar.h"
 
+#include "controls/AccessibleControls.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 int TrackOffsetFromPosition(int position, int min, int max, int travel) {
@@ -20,19 +27,25 @@ int TrackPositionFromOffset(int offset, int min, int max, int travel) {
 }
 
 TImageTrackBar::TImageTrackBar(QWidget* parent) : QWidget(parent) {
+    InstallAccessibleControls();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // hover over the thumb is followed without a button held
+    // Reached with Tab only: a click leaves the focus where it was, so the window's keys keep
+    // doing what they did for those who use the mouse.
+    setFocusPolicy(Qt::TabFocus);
     resize(100, 28);
 }
 
 // Properties ---------------------------------------------------------------------------------
 
 void TImageTrackBar::SetPosition(int value) {
+    const int before = FPosition;
     value = std::max(value, FMin);
     value = std::min(value, FMax);
     FPosition = value;
     OffsetFromPosition();
     update();
+    AnnouncePosition(before);
     const bool changed = FPosition != FLastNotified;
     FLastNotified = FPosition;
     if (OnChange && changed)
@@ -40,19 +53,71 @@ void TImageTrackBar::SetPosition(int value) {
 }
 
 void TImageTrackBar::SetMin(int value) {
+    const int before = FPosition;
     FMin = value;
     if (FPosition < FMin)
         FPosition = FMin;
     OffsetFromPosition();
     update();
+    AnnouncePosition(before);
 }
 
 void TImageTrackBar::SetMax(int value) {
+    const int before = FPosition;
     FMax = value;
     if (FPosition > FMax)
         FPosition = FMax;
     OffsetFromPosition();
     update();
+    AnnouncePosition(before);
+}
+
+void TImageTrackBar::SetLineSize(int value) {
+    FLineSize = std::max(value, 1);
+}
+
+int TImageTrackBar::PageSize() const {
+    if (FPageSize > 0)
+        return FPageSize;
+    const long long tenth = (static_cast<long long>(FMax) - FMin) / 10;
+    return int(std::clamp<long long>(tenth, 1, INT_MAX));
+}
+
+void TImageTrackBar::SetPageSize(int value) {
+    FPageSize = std::max(value, 0);
+}
+
+void TImageTrackBar::MoveByUser(int value) {
+    if (isEnabled())
+        SetPosition(value);
+}
+
+QString TImageTrackBar::ValueText() const {
+    return AccessibleValueText ? AccessibleValueText(FPosition) : QString::number(FPosition);
+}
+
+double TImageTrackBar::Value(int position) const {
+    return AccessibleValue ? AccessibleValue(position) : double(position);
+}
+
+int TImageTrackBar::PositionOfValue(double value) const {
+    int nearest = FMin;
+    for (int position = FMin; position <= FMax; ++position)
+        if (std::abs(Value(position) - value) < std::abs(Value(nearest) - value))
+            nearest = position;
+    return nearest;
+}
+
+void TImageTrackBar::AnnounceValue() {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleValueChangeEvent event(this, FPosition);
+    QAccessible::updateAccessibility(&event);
+}
+
+void TImageTrackBar::AnnouncePosition(int before) {
+    if (FPosition != before)
+        AnnounceValue();
 }
 
 void TImageTrackBar::SetOrientation(TTrackBarOrientation value) {
@@ -131,9 +196,11 @@ void TImageTrackBar::FollowPointer(QPoint point) {
     ComputeGeometry();
     int offset = FOrientation == trHorizontal ? point.x() - FThumbLength / 2 : point.y() - 5;
     offset = std::clamp(offset, 0, std::max(FTravel, 0));
+    const int before = FPosition;
     FPosition = TrackPositionFromOffset(offset, FMin, FMax, FTravel);
     FOffset = TrackOffsetFromPosition(FPosition, FMin, FMax, FTravel);
     ComputeGeometry();
+    AnnouncePosition(before);
 }
 
 // Painting -----------------------------------------------------------------------------------
@@ -178,6 +245,15 @@ void TImageTrackBar::paintEvent(QPaintEvent*) {
     Paint();
     QPainter painter(this);
     painter.drawImage(0, 0, FFrame);
+    // The focus shows only where the keyboard put it, and only on screen: Frame() stays the
+    // pictures alone.
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.backgroundColor = Color();
+        if (option.state.testFlag(QStyle::State_KeyboardFocusChange))
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }
 
 void TImageTrackBar::resizeEvent(QResizeEvent*) {
@@ -242,5 +318,75 @@ void TImageTrackBar::mouseReleaseEvent(QMouseEvent*) {
     if (!isEnabled())
         return;
     FPressed = false;
+    update();
+}
+
+// Keyboard -----------------------------------------------------------------------------------
+
+bool TImageTrackBar::KeyTarget(const QKeyEvent& event, int& target) const {
+    if ((event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    // Position grows to the right and downwards; the keys speak of what the user sees.
+    const int up = FOrientation == trHorizontal ? 1 : -1;
+    const long long line = FLineSize, page = PageSize();
+    long long value = FPosition;
+    switch (event.key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        value += up * line;
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        value -= up * line;
+        break;
+    case Qt::Key_PageUp:
+        value += up * page;
+        break;
+    case Qt::Key_PageDown:
+        value -= up * page;
+        break;
+    case Qt::Key_Home:
+        value = FMin;
+        break;
+    case Qt::Key_End:
+        value = FMax;
+        break;
+    default:
+        return false;
+    }
+    target = int(std::clamp<long long>(value, FMin, FMax));
+    return true;
+}
+
+bool TImageTrackBar::event(QEvent* event) {
+    // While the bar has the focus its keys are its own, ahead of the window's shortcuts on
+    // the same keys.
+    if (event->type() == QEvent::ShortcutOverride && isEnabled()) {
+        int target = 0;
+        if (KeyTarget(*static_cast<QKeyEvent*>(event), target)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void TImageTrackBar::keyPressEvent(QKeyEvent* event) {
+    int target = 0;
+    if (!isEnabled() || !KeyTarget(*event, target)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    MoveByUser(target);
+    event->accept();
+}
+
+void TImageTrackBar::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TImageTrackBar::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
     update();
 }

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 #include <functional>
 
@@ -56,6 +57,30 @@ public:
     int Tag = 0;
     std::function<void(TImageTrackBar* Sender)> OnChange;
 
+    // The keyboard's steps while the bar has the focus: an arrow key moves by LineSize, Page Up
+    // and Page Down by PageSize (0: a tenth of the range, at least 1); Home and End go to Min
+    // and Max. Up, Right and Page Up move the thumb up or right, so on a vertical bar (Min at
+    // the top) they lower Position.
+    int LineSize() const { return FLineSize; }
+    void SetLineSize(int value);
+    int PageSize() const;
+    void SetPageSize(int value);
+    // Moves the thumb as a drag by the user does: Position follows and OnChange is told of a
+    // change. A disabled bar stays where it is.
+    void MoveByUser(int value);
+
+    // What a screen reader says as the bar's value; the bare Position when unassigned.
+    std::function<QString(int Position)> AccessibleValueText;
+    QString ValueText() const;
+    // The bar's value as a number in the same units (megahertz, percent, decibels), since
+    // Linux screen readers read and set the number; the bare Position when unassigned.
+    std::function<double(int Position)> AccessibleValue;
+    double Value(int position) const;
+    // The position whose Value is nearest to `value` (the lower one of two as near).
+    int PositionOfValue(double value) const;
+    // Tells assistive technology that ValueText changed although Position did not.
+    void AnnounceValue();
+
     // Draws the bar into Frame() (and shows it); the window system's repaints run it too.
     void Paint();
     const QImage& Frame() const { return FFrame; }
@@ -73,8 +98,15 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // The Position a key moves to, or none for a key the bar does not answer.
+    bool KeyTarget(const QKeyEvent& event, int& target) const;
+    void AnnouncePosition(int before);
     const QImage* ThumbPicture() const;
     const QImage* SlidePicture() const;
     void ComputeGeometry();
@@ -100,5 +132,7 @@ private:
     int FOffset = 0;
     bool FPressed = false;
     bool FOverThumb = false;
+    int FLineSize = 1;
+    int FPageSize = 0;
     QImage FFrame;
 };

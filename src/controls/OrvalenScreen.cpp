@@ -1,13 +1,18 @@
 #include "controls/OrvalenScreen.h"
 
+#include "controls/AccessibleControls.h"
 #include "controls/Reflection.h"
 #include "controls/SharpPicture.h"
 
+#include <QAccessible>
+#include <QCoreApplication>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStringList>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -125,7 +130,30 @@ void CopyColumnRows(const QImage& column, int from, int count, QImage& frame, in
 
 } // namespace
 
+QString ScreenReadingText(const TScreenReading& reading) {
+    const auto tr = [](const char* text) {
+        return QCoreApplication::translate("TOrvalenScreen", text);
+    };
+    QStringList parts;
+    parts << tr("%1 МГц %2")
+                 .arg(QString::number(reading.TuneValue / 10.0, 'f', 1),
+                      reading.FmBand ? QStringLiteral("FM") : tr("УКВ"));
+    if (!reading.TunerOn) {
+        parts << tr("выключен");
+        return parts.join(QStringLiteral(", "));
+    }
+    const QString name = reading.Name.trimmed();
+    if (!name.isEmpty())
+        parts << name;
+    parts << (reading.Stereo ? tr("стерео") : tr("моно"));
+    const QString rds = reading.RDSName.trimmed();
+    if (reading.RDSEnabled && !rds.isEmpty())
+        parts << tr("RDS: %1").arg(rds);
+    return parts.join(QStringLiteral(", "));
+}
+
 TOrvalenScreen::TOrvalenScreen(QWidget* parent) : QWidget(parent) {
+    InstallAccessibleControls();
     RegisterFontSubstitutes();
     FFreqFont = MakeFont("Book Antiqua", 28, false);
     FTextFont = MakeFont("Arial", 12, false);
@@ -135,6 +163,7 @@ TOrvalenScreen::TOrvalenScreen(QWidget* parent) : QWidget(parent) {
     FColumnOff = MakeColumn(false);
     FColumnOn = MakeColumn(true);
     FMirror = QImage(244, Reflection::TopBandRows, QImage::Format_BGR888);
+    FAnnouncedReading = ReadingText();
     Paint();
 }
 
@@ -153,23 +182,31 @@ template <class T> bool Store(T& field, const T& value) {
 } // namespace
 
 void TOrvalenScreen::SetTuneValue(int value) {
-    if (Store(FTuneValue, value))
+    if (Store(FTuneValue, value)) {
         Paint();
+        AnnounceReading();
+    }
 }
 
 void TOrvalenScreen::SetTunerState(bool value) {
-    if (Store(FTunerState, value))
+    if (Store(FTunerState, value)) {
         Paint();
+        AnnounceReading();
+    }
 }
 
 void TOrvalenScreen::SetIsStereo(bool value) {
-    if (Store(FIsStereo, value))
+    if (Store(FIsStereo, value)) {
         Paint();
+        AnnounceReading();
+    }
 }
 
 void TOrvalenScreen::SetIsFmStyle(bool value) {
-    if (Store(FIsFmStyle, value))
+    if (Store(FIsFmStyle, value)) {
         Paint();
+        AnnounceReading();
+    }
 }
 
 void TOrvalenScreen::SetDisabledColor(const QColor& value) {
@@ -209,16 +246,38 @@ void TOrvalenScreen::SetTuneLevel(int value) {
 void TOrvalenScreen::SetRDSEnabled(bool value) {
     FRDSEnabled = value;
     Paint();
+    AnnounceReading();
 }
 
 void TOrvalenScreen::SetRDSString(const QString& value) {
     FRDSString = value;
     Paint();
+    AnnounceReading();
 }
 
 void TOrvalenScreen::SetText(const QString& value) {
-    if (Store(FText, value))
+    if (Store(FText, value)) {
         UpdateTextPanel();
+        AnnounceReading();
+    }
+}
+
+TScreenReading TOrvalenScreen::Reading() const {
+    return {FTuneValue, FIsFmStyle, FText, FTunerState, FIsStereo, FRDSEnabled, FRDSString};
+}
+
+// Only a reading that differs from the last one told: the RDS setters run on every status
+// report, most of which change nothing.
+void TOrvalenScreen::AnnounceReading() {
+    QString reading = ReadingText();
+    if (reading == FAnnouncedReading)
+        return;
+    FAnnouncedReading = std::move(reading);
+    emit ReadingChanged();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void TOrvalenScreen::SetTextFont(const QFont& value) {

@@ -12,6 +12,23 @@
 
 enum TBorderStyle { bsNone, bsSingle };
 
+// What the display tells, for a screen reader.
+struct TScreenReading {
+    int TuneValue = 0; // tenths of a megahertz
+    bool FmBand = true;
+    QString Name; // the station's name, empty when none
+    bool TunerOn = false;
+    bool Stereo = false;
+    bool RDSEnabled = false;
+    QString RDSName;
+};
+
+// The display as one line: frequency and band, then the station's name when there is one,
+// "стерео" or "моно", and the RDS name when RDS shows one ("101.7 МГц FM, Новости, стерео,
+// RDS: ROCK"). A tuner that is off shows nothing but the frequency: "выключен" stands for
+// the rest.
+QString ScreenReadingText(const TScreenReading& reading);
+
 class TOrvalenScreen : public QWidget {
     Q_OBJECT
 public:
@@ -74,6 +91,11 @@ public:
     TBorderStyle BorderStyle() const { return FBorderStyle; }
     void SetBorderStyle(TBorderStyle value);
 
+    // What the display shows now, and ScreenReadingText of it: the name assistive technology
+    // gives the display, announced to it on every change.
+    TScreenReading Reading() const;
+    QString ReadingText() const { return ScreenReadingText(Reading()); }
+
     // The full paint: redraws the whole frame image at the widget's size and copies it.
     void Paint();
 
@@ -82,6 +104,10 @@ public:
     // How many times any part of the frame was redrawn; lets callers see that a setter that
     // should do nothing did nothing.
     int RedrawCount() const { return FRedrawCount; }
+
+signals:
+    // ReadingText changed; assistive technology is told of the new name with it.
+    void ReadingChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -99,6 +125,7 @@ private:
     void UpdateColumn(bool left);
     void CopyToControl();
     const QImage& DeviceFrame(qreal ratio);
+    void AnnounceReading();
 
     int FTuneValue = 1080;
     bool FTunerState = false;
@@ -135,4 +162,5 @@ private:
     int FDeviceFrameRedraw = -1; // the redraw FDeviceFrame was made from
     bool FFramePending = true;
     int FRedrawCount = 0;
+    QString FAnnouncedReading; // the reading last told of
 };

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 const std::array<std::uint16_t, EqualizerBandCount> EqualizerFrequencies = {
@@ -37,6 +38,29 @@ QString FrequencyCaption(int frequency) {
     if (frequency < 1000)
         return QString::number(frequency);
     return QString::number(frequency / 1000) + QStringLiteral(" k");
+}
+
+QString FrequencySpokenName(int frequency) {
+    if (frequency < 1000)
+        return TFormEqualizer::tr("%1 Гц").arg(frequency);
+    // One decimal where the band is not a whole kilohertz.
+    const QString kilohertz = frequency % 1000 == 0 ? QString::number(frequency / 1000)
+                                                    : QString::number(frequency / 1000.0, 'f', 1);
+    return TFormEqualizer::tr("%1 кГц").arg(kilohertz);
+}
+
+double GainDecibels(int position) {
+    const double gain = GainFromPosition(position);
+    // No level at all below the bottom of the range: say the lowest the slider reaches.
+    return gain > 0.0 ? 20.0 * std::log10(gain) : -99.0;
+}
+
+QString GainSpokenText(int position) {
+    const long decibels = std::lround(GainDecibels(position));
+    const QString number = decibels > 0   ? QStringLiteral("+%1").arg(decibels)
+                           : decibels < 0 ? QStringLiteral("\u2212%1").arg(-decibels)
+                                          : QStringLiteral("0");
+    return TFormEqualizer::tr("%1 дБ").arg(number);
 }
 
 std::int8_t CustomPositionFromSetting(int value) {
@@ -105,6 +129,9 @@ void TFormEqualizer::FormCreate() {
         // Before OnChange is attached: this first setting is not an edit.
         bar->SetPosition(0);
         bar->OnChange = [this](TImageTrackBar* sender) { ImageTrackBarChange(sender); };
+        bar->setAccessibleName(FrequencySpokenName(EqualizerFrequencies[std::size_t(i)]));
+        bar->AccessibleValueText = GainSpokenText;
+        bar->AccessibleValue = GainDecibels;
         bar->show();
         FTrackBars[std::size_t(i)] = bar;
 
@@ -132,6 +159,18 @@ void TFormEqualizer::FormCreate() {
     ComboBoxEQChange();
     FWritten = Stored();
     FReady = true;
+
+    ComboBoxEQ->setAccessibleName(tr("Предустановка"));
+    // Tab goes through the sliders left to right, then to the presets below them; the window
+    // still opens with the presets in hand, as it always has.
+    QWidget* previous = FTrackBars[0];
+    for (QWidget* next : FTrackBars) {
+        if (next != previous)
+            setTabOrder(previous, next);
+        previous = next;
+    }
+    setTabOrder(previous, ComboBoxEQ);
+    ComboBoxEQ->setFocus(Qt::OtherFocusReason);
 }
 
 std::pair<std::array<std::int8_t, EqualizerBandCount>, int> TFormEqualizer::Stored() const {

@@ -39,6 +39,15 @@ double GainFromPosition(int position);
 // The caption under a slider: "600" below 1000 Hz, else whole kilohertz and " k" ("10 k").
 QString FrequencyCaption(int frequency);
 
+// A band's name as a screen reader says it: "80 Гц", "600 Гц", "1 кГц", "14 кГц".
+QString FrequencySpokenName(int frequency);
+
+// A slider position's gain as a screen reader says it, in whole decibels of the band's
+// amplitude: "+6 дБ", "0 дБ", "−20 дБ".
+QString GainSpokenText(int position);
+// The same gain in decibels, unrounded (−99 for none at all).
+double GainDecibels(int position);
+
 // A stored custom position, clamped to the slider's range (300 → 15, −999 → −15).
 std::int8_t CustomPositionFromSetting(int value);
 

@@ -1,5 +1,6 @@
 #include "StationList.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -129,6 +130,22 @@ bool HasFMBandMark(const QString& freqText) {
     const qsizetype dot = freqText.indexOf(u'.');
     const int whole = ParseDecimal(dot < 0 ? QString() : freqText.left(dot), 108);
     return whole >= 75;
+}
+
+QString SpokenRow(const QString& line) {
+    const auto tr = [](const char* text) {
+        return QCoreApplication::translate("TStationListBox", text);
+    };
+    const QString freq = FrequencyTextOf(line);
+    QString name = DisplayName(NameOf(line)).trimmed();
+    if (name.isEmpty())
+        name = tr("без названия");
+    // A line without a frequency shows none either.
+    if (freq.isEmpty())
+        return name;
+    const QString frequency =
+        HasFMBandMark(freq) ? tr("%1 МГц").arg(freq) : tr("%1 МГц УКВ").arg(freq);
+    return tr("%1 — %2").arg(frequency, name);
 }
 
 namespace {

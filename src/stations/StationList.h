@@ -57,6 +57,10 @@ struct TStationTune {
 };
 TStationTune StationTuneTarget(const QString& freqText);
 
+// A row as a screen reader says it: "101.7 МГц — Новости", with "УКВ" after the unit for a
+// row that gets the lower band's mark, and "без названия" for an empty name.
+QString SpokenRow(const QString& line);
+
 // True when the row gets the FM band mark: the whole MHz part is 75 or more, and a text
 // that has no readable whole part counts as FM.
 bool HasFMBandMark(const QString& freqText);

@@ -56,10 +56,23 @@ QString Visible(const QString& text, int width) {
     return text.left(4 * qMax(width, 0) + 4);
 }
 
+// The lines as the list holds them; a screen reader gets each row in words instead of the
+// file's "frequency=name".
+class TStationLinesModel : public QStringListModel {
+public:
+    using QStringListModel::QStringListModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::AccessibleTextRole && index.isValid())
+            return Stations::SpokenRow(QStringListModel::data(index, Qt::DisplayRole).toString());
+        return QStringListModel::data(index, role);
+    }
+};
+
 } // namespace
 
 TStationListBox::TStationListBox(QWidget* parent)
-    : QListView(parent), FModel(new QStringListModel(this)) {
+    : QListView(parent), FModel(new TStationLinesModel(this)) {
     setModel(FModel);
     setItemDelegate(new TStationRowDelegate(this));
     setUniformItemSizes(true);

@@ -41,6 +41,14 @@ TFormStation::TFormStation(QWidget* owner)
     BitBtn2->setAutoDefault(false);
     BitBtn2->setDefault(false);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The edits are named by their captions also where a screen reader does not follow the
+    // captions' buddies.
+    EditFreq->setAccessibleName(Label1->text());
+    EditName->setAccessibleName(Label2->text());
+    setTabOrder(EditFreq, EditName);
+    setTabOrder(EditName, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
 }
 
 void TFormStation::showEvent(QShowEvent* event) {

@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -167,6 +168,28 @@ void TOptionsForm::CreateControls() {
     BitBtn2 = MakeButton(this, {457, 372, 81, 33}, QStringLiteral("Cancel"));
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     CheckBoxDebug = MakeCheckBox(this, {8, 380, 65, 17}, QStringLiteral("Debug"));
+
+    // Each field is named by its caption: a drop-down list would otherwise be known by the
+    // item it shows, the slider by whatever caption sits nearest.
+    const std::pair<QLabel*, QWidget*> captions[] = {
+        {Label1, ComboBoxAudioDevices}, {Label2, ComboBoxAudioOut},   {Label3, ComboBoxBits},
+        {Label4, ComboBoxSampleRate},   {Label5, TrackBarHardVolume},
+    };
+    for (const auto& [label, field] : captions) {
+        label->setBuddy(field);
+        field->setAccessibleName(label->text());
+    }
+    // The caption names the chip, not what the slider sets.
+    TrackBarHardVolume->setAccessibleName(tr("Громкость чипа"));
+    // Tab follows the groups as they sit: the main settings, the module beside them, the
+    // sound settings below, then the bottom row.
+    QList<QWidget*> order = {CheckBoxScreenSnap, CheckBoxDirectSound, CheckBoxRDS};
+    for (QRadioButton* item : RadioGroupFMModule->Buttons())
+        order << item;
+    order << ComboBoxAudioDevices << ComboBoxAudioOut << ComboBoxBits << ComboBoxSampleRate
+          << TrackBarHardVolume << CheckBoxDebug << BitBtn1 << BitBtn2;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 
     // Ticked at design, like the setting's default, so that the group's enabling follows the
     // box from the first showing on: every change of the box, by the user or by a showing,

@@ -57,6 +57,8 @@ TFormAbout::TFormAbout(QWidget* owner, const QString& versionFile)
     Label5 = MakeLabel(GroupBox1, 144, 88, QStringLiteral("STM32F103C8T6 + RDA5807"),
                        "Times New Roman", 13);
     LabelVersion = MakeLabel(GroupBox1, 144, 120, QString(), nullptr, 0);
+    // The labels read as their texts; the picture has none of its own.
+    Image1->setAccessibleName(tr("Изображение"));
 
     // A click anywhere closes the window, on the children as on the window itself.
     for (QWidget* child : {static_cast<QWidget*>(GroupBox1), static_cast<QWidget*>(Panel1),

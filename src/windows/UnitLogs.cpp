@@ -32,6 +32,7 @@ TFormLogs::TFormLogs(QWidget* owner) : QWidget(owner, Qt::Window) {
     Memo1->setPlainText(QStringLiteral("Memo1"));
     // A program that runs for weeks with the log on must not grow with it.
     Memo1->setMaximumBlockCount(MaxLogLines);
+    Memo1->setAccessibleName(tr("Лог"));
 }
 
 void TFormLogs::AddLine(const QString& line) {

@@ -1,8 +1,7 @@
 // The main window's keys: each does what its button does, nothing while its button is
 // disabled or while another window of the program is in front, and Page Up and Page Down
 // walk through the station list.
-#include "MainFormFixture.h"
-#include "WaitFor.h"
+#include "ShownMainForm.h"
 #include "app/Forms.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
@@ -59,50 +58,15 @@ const QKeyCombination AllKeys[] = {
     Qt::Key_F1,
 };
 
-std::string KeyName(QKeyCombination key) {
-    return QKeySequence(key).toString().toStdString();
-}
-
-class KeyboardTest : public MainFormTest {
+class KeyboardTest : public ShownMainFormTest {
 protected:
-    void TearDown() override {
-        FForm.reset(); // owns the equalizer and About windows
-        FormEqualizer = nullptr;
-        FormAbout = nullptr;
-    }
-
-    // The shown and active main window, with its equalizer and About windows, over the
-    // virtual tuner when `simulate`.
-    TMainForm& StartShown(bool simulate = true) {
-        TCommandLine line;
-        line.ConfigDir = FDir.path();
-        line.Simulate = simulate;
-        FForm = std::make_unique<TMainForm>(line, nullptr,
-                                            std::make_unique<TRecordingAudioChain>(&FAudioLog));
-        FormEqualizer = new TFormEqualizer(FForm.get(), FForm->Audio().GraphicEqualizer1(), {});
-        FormAbout = new TFormAbout(FForm.get());
-        FForm->show();
-        Activate();
-        EXPECT_TRUE(!simulate || WaitFor([&] { return FForm->FConnected; }, 10000));
-        Settle();
-        return *FForm;
-    }
-
     void WriteStations(const QStringList& lines) {
         QString error;
         ASSERT_TRUE(Stations::SaveStationFile(FDir.filePath("orvalen.lst"), lines, &error))
             << error.toStdString();
     }
 
-    void Activate() {
-        FForm->activateWindow();
-        EXPECT_TRUE(WaitFor([&] { return FForm->isActiveWindow(); }, 10000));
-    }
-
-    // Lets the virtual tuner's answers arrive.
-    static void Settle() {
-        WaitFor([] { return false; }, 150);
-    }
+    void Activate() { ShownMainFormTest::Activate(FForm.get()); }
 
     TKeyState State() const {
         const TMainForm& f = *FForm;
@@ -124,23 +88,6 @@ protected:
             }
         }
         return s;
-    }
-
-    // A key pressed and released on `target`, or where the keyboard goes: the focused
-    // control, else the active window.
-    static void Press(QKeyCombination key, QWidget* target = nullptr) {
-        if (!target)
-            target = QApplication::focusWidget() ? QApplication::focusWidget()
-                                                 : QApplication::activeWindow();
-        ASSERT_NE(target, nullptr);
-        const QString text = key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z &&
-                                     key.keyboardModifiers() == Qt::NoModifier
-                                 ? QString(QChar(key.key())).toLower()
-                                 : QString();
-        QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
-        QApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, key.key(), key.keyboardModifiers(), text);
-        QApplication::sendEvent(target, &release);
     }
 };
 
