@@ -3,7 +3,7 @@
 
 ORVALEN_RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6dbus6 qt6-qpa-plugins
+    qt6-base-dev qt6-base-dev-tools libqt6dbus6 qt6-qpa-plugins qt6-tools-dev qt6-l10n-tools
     libudev-dev libasound2-dev libpng-dev libjpeg-dev zlib1g-dev libsndfile1-dev
     fonts-liberation fonts-urw-base35 fonts-wine qt6-wayland
 )

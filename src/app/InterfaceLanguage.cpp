@@ -1,6 +1,8 @@
 #include "InterfaceLanguage.h"
 
+#include <QCoreApplication>
 #include <QList>
+#include <QTranslator>
 #include <QtGlobal>
 
 namespace {
@@ -44,4 +46,16 @@ TInterfaceLanguage InterfaceLanguageFor(const QByteArray& language, const QByteA
 TInterfaceLanguage InterfaceLanguage() {
     return InterfaceLanguageFor(qgetenv("LANGUAGE"), qgetenv("LC_ALL"), qgetenv("LC_MESSAGES"),
                                 qgetenv("LANG"));
+}
+
+bool InstallInterfaceTranslation(QCoreApplication& application, TInterfaceLanguage language) {
+    if (language != TInterfaceLanguage::English)
+        return false;
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QStringLiteral(":/i18n/orvalen_en.qm")) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    return true;
 }

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+class QCoreApplication;
+
 // The program speaks Russian, its own language, to those who read Russian, Ukrainian or
 // Belarusian and to the C/POSIX locale, and English to every other interface language.
 
@@ -16,3 +18,8 @@ TInterfaceLanguage InterfaceLanguageFor(const QByteArray& language, const QByteA
 
 // The interface language for this process's environment.
 TInterfaceLanguage InterfaceLanguage();
+
+// Gives the application its English texts when the interface language asks for them; true
+// when it did. The translation lives as long as the application.
+bool InstallInterfaceTranslation(QCoreApplication& application,
+                                 TInterfaceLanguage language = InterfaceLanguage());

@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "Forms.h"
 #include "IniFile.h"
+#include "InterfaceLanguage.h"
 #include "MprisHost.h"
 #include "OptionsHost.h"
 #include "UnitMain.h"
@@ -88,6 +89,8 @@ int RunProgram(const TCommandLine& commandLine) {
     instances.Register();
     if (instances.Check(QCoreApplication::arguments().mid(1)))
         return 0;
+    // Before any window or text is made.
+    InstallInterfaceTranslation(*qApp);
     SetupApplicationFonts();
     // The desktop matches the windows to orvalen.desktop (its icon, its name in the task
     // switcher); every window without an icon of its own shows the installed one.

@@ -142,62 +142,53 @@ void TMainForm::CreateControls() {
 
     GroupBoxPower = MakeGroup(this, 7, 5, 49, 82);
     SpeedButtonConnected =
-        MakeSpeedButton(GroupBoxPower, 9, 12, 30, 28, QStringLiteral("Статус подключения"), false);
+        MakeSpeedButton(GroupBoxPower, 9, 12, 30, 28, tr("Статус подключения"), false);
     SpeedButtonConnected->setEnabled(false);
-    SpeedButtonPower =
-        MakeSpeedButton(GroupBoxPower, 9, 48, 30, 28, QStringLiteral("Питание"), true);
+    SpeedButtonPower = MakeSpeedButton(GroupBoxPower, 9, 48, 30, 28, tr("Питание"), true);
 
     GroupBoxFMTune = MakeGroup(this, 58, 5, 255, 82);
 
     GroupBox1 = MakeGroup(this, 316, 5, 49, 82);
-    SpeedButton2 = MakeSpeedButton(GroupBox1, 8, 12, 30, 28, QStringLiteral("О программе"), false);
-    SpeedButton1 = MakeSpeedButton(GroupBox1, 9, 48, 30, 28, QStringLiteral("Настройки"), false);
+    SpeedButton2 = MakeSpeedButton(GroupBox1, 8, 12, 30, 28, tr("О программе"), false);
+    SpeedButton1 = MakeSpeedButton(GroupBox1, 9, 48, 30, 28, tr("Настройки"), false);
     SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
     SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
 
     GroupBoxTune = MakeGroup(this, 7, 89, 358, 52);
-    SpeedButtonSeekLeft =
-        MakeSpeedButton(GroupBoxTune, 3, 10, 30, 28, QStringLiteral("Поиск вниз"), false);
-    SpeedButtonStepLeft =
-        MakeSpeedButton(GroupBoxTune, 35, 10, 20, 28, QStringLiteral("Шаг -"), false);
-    SpeedButtonStepRight =
-        MakeSpeedButton(GroupBoxTune, 301, 10, 20, 28, QStringLiteral("Шаг +"), false);
-    SpeedButtonSeekRight =
-        MakeSpeedButton(GroupBoxTune, 323, 10, 30, 28, QStringLiteral("Поиск вверх"), false);
+    SpeedButtonSeekLeft = MakeSpeedButton(GroupBoxTune, 3, 10, 30, 28, tr("Поиск вниз"), false);
+    SpeedButtonStepLeft = MakeSpeedButton(GroupBoxTune, 35, 10, 20, 28, tr("Шаг -"), false);
+    SpeedButtonStepRight = MakeSpeedButton(GroupBoxTune, 301, 10, 20, 28, tr("Шаг +"), false);
+    SpeedButtonSeekRight = MakeSpeedButton(GroupBoxTune, 323, 10, 30, 28, tr("Поиск вверх"), false);
     SpeedButtonSeekLeft->setArrowType(Qt::LeftArrow);
     SpeedButtonSeekRight->setArrowType(Qt::RightArrow);
     SpeedButtonStepLeft->setText(QStringLiteral("<"));
     SpeedButtonStepRight->setText(QStringLiteral(">"));
 
     GroupBoxButtons = MakeGroup(this, 7, 143, 358, 49);
-    SpeedButtonList =
-        MakeSpeedButton(GroupBoxButtons, 6, 12, 30, 28, QStringLiteral("Список станций"), true);
+    SpeedButtonList = MakeSpeedButton(GroupBoxButtons, 6, 12, 30, 28, tr("Список станций"), true);
     SpeedButtonList->setText(QStringLiteral("≡"));
-    SpeedButtonStereo =
-        MakeSpeedButton(GroupBoxButtons, 38, 12, 30, 28, QStringLiteral("Стерео"), true);
+    SpeedButtonStereo = MakeSpeedButton(GroupBoxButtons, 38, 12, 30, 28, tr("Стерео"), true);
     SpeedButtonMute =
-        MakeSpeedButton(GroupBoxButtons, 70, 12, 30, 28, QStringLiteral("Приглушение звука"), true);
-    SpeedButtonFMBand =
-        MakeSpeedButton(GroupBoxButtons, 102, 12, 30, 28, QStringLiteral("Диапазон"), true);
+        MakeSpeedButton(GroupBoxButtons, 70, 12, 30, 28, tr("Приглушение звука"), true);
+    SpeedButtonFMBand = MakeSpeedButton(GroupBoxButtons, 102, 12, 30, 28, tr("Диапазон"), true);
     SpeedButtonFMBand->setText(QStringLiteral("FM"));
     SpeedButtonFMBand->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    SpeedButtonBass =
-        MakeSpeedButton(GroupBoxButtons, 134, 12, 30, 28, QStringLiteral("Басс"), true);
-    SpeedButtonEqalizerOnOff = MakeSpeedButton(GroupBoxButtons, 290, 12, 30, 28,
-                                               QStringLiteral("Вкл/Выкл эквалайзер"), true);
+    SpeedButtonBass = MakeSpeedButton(GroupBoxButtons, 134, 12, 30, 28, tr("Басс"), true);
+    SpeedButtonEqalizerOnOff =
+        MakeSpeedButton(GroupBoxButtons, 290, 12, 30, 28, tr("Вкл/Выкл эквалайзер"), true);
     SpeedButtonEqalizerForm =
-        MakeSpeedButton(GroupBoxButtons, 322, 12, 30, 28, QStringLiteral("Эквалайзер"), false);
+        MakeSpeedButton(GroupBoxButtons, 322, 12, 30, 28, tr("Эквалайзер"), false);
     SpeedButtonEqalizerForm->setText(QStringLiteral("EQ"));
 
-    GroupBoxList = MakeGroup(this, 7, 195, 358, 262, QStringLiteral("Список Станций"));
+    GroupBoxList = MakeGroup(this, 7, 195, 358, 262, tr("Список Станций"));
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
 
     PopupMenuTray = new QMenu(this);
-    QAction* restore = PopupMenuTray->addAction(QStringLiteral("Развернуть"));
+    QAction* restore = PopupMenuTray->addAction(tr("Развернуть"));
     PopupMenuTray->addSeparator();
-    QAction* quit = PopupMenuTray->addAction(ImageListIcon(12), QStringLiteral("Выход"));
+    QAction* quit = PopupMenuTray->addAction(ImageListIcon(12), tr("Выход"));
     connect(restore, &QAction::triggered, this, &TMainForm::N6Click);
     connect(quit, &QAction::triggered, this, &TMainForm::N8Click);
 
@@ -398,7 +389,7 @@ void TMainForm::SetBass(bool Value) {
 void TMainForm::SetBandFM(bool Value) {
     FBandFM = Value;
     FScreen->SetIsFmStyle(Value);
-    SpeedButtonFMBand->setText(Value ? QStringLiteral("FM") : QStringLiteral("УКВ"));
+    SpeedButtonFMBand->setText(Value ? QStringLiteral("FM") : tr("УКВ"));
     TrackBarFMTune->SetMax(Value ? 200 : 81);
     TrackBarFMTune->SetSlidePNGImage(Pictures::TrackBarImage(Value ? 0 : 2));
     TrackBarFMTune->SetPosition(Value ? FFMPosition : FUKVPosition);

@@ -14,6 +14,7 @@
 #include "windows/UnitLogs.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QMenu>
@@ -23,7 +24,11 @@
 namespace {
 
 const QString PlainCaption = QStringLiteral("USB Orvalen");
-const QString RecordingCaption = QStringLiteral("USB Orvalen — запись");
+
+// Asked for each time: the interface language is chosen after this file's constants are made.
+QString RecordingCaption() {
+    return QCoreApplication::translate("Recording", "USB Orvalen — запись");
+}
 
 void Log(const QString& line) {
     if (LogWanted())
@@ -33,8 +38,9 @@ void Log(const QString& line) {
 // Tells what went wrong without holding up anything: the sound and the window go on while the
 // box is up.
 void ShowWarning(QWidget* parent, const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Запись"), text,
-                                QMessageBox::Ok, parent);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QCoreApplication::translate("Recording", "Запись"),
+                        text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
@@ -44,17 +50,20 @@ void ShowWarning(QWidget* parent, const QString& text) {
 void TellFailure(QWidget* parent, bool started, const QString& reason) {
     if (started) {
         Log(QStringLiteral("Recording stopped: %1").arg(reason));
-        ShowWarning(parent, QStringLiteral("Запись остановлена.\n%1").arg(reason));
+        ShowWarning(
+            parent,
+            QCoreApplication::translate("Recording", "Запись остановлена.\n%1").arg(reason));
     } else {
         Log(QStringLiteral("Recording not started: %1").arg(reason));
-        ShowWarning(parent, QStringLiteral("Запись не начата.\n%1").arg(reason));
+        ShowWarning(parent,
+                    QCoreApplication::translate("Recording", "Запись не начата.\n%1").arg(reason));
     }
 }
 
 } // namespace
 
 void TMainForm::CreateRecordingControls() {
-    NRecord = new QAction(QStringLiteral("Запись"), this);
+    NRecord = new QAction(tr("Запись"), this);
     NRecord->setCheckable(true);
     NRecord->setShortcut(QKeySequence(Qt::Key_R));
     NRecord->setShortcutContext(Qt::WindowShortcut);
@@ -88,15 +97,15 @@ void TMainForm::UpdateRecordingControls() {
     NRecord->setEnabled(sound);
     QString hint;
     if (!FAudio->Recorder())
-        hint = QStringLiteral("Запись недоступна: звук не проходит через программу");
+        hint = tr("Запись недоступна: звук не проходит через программу");
     else if (!FDigitalAudio)
-        hint = QStringLiteral("Запись возможна только при цифровой обработке звука (Настройки)");
+        hint = tr("Запись возможна только при цифровой обработке звука (Настройки)");
     else if (!FConnected)
-        hint = QStringLiteral("Запись невозможна: тюнер не подключён");
+        hint = tr("Запись невозможна: тюнер не подключён");
     else if (!FPowerOn)
-        hint = QStringLiteral("Запись невозможна: тюнер выключен");
+        hint = tr("Запись невозможна: тюнер выключен");
     else
-        hint = QStringLiteral("Записать то, что звучит, в файл FLAC (R)");
+        hint = tr("Записать то, что звучит, в файл FLAC (R)");
     NRecord->setToolTip(hint);
     NRecord->setStatusTip(hint);
 }
@@ -142,7 +151,7 @@ void TMainForm::StartRecording() {
     FRecordingPath = path;
     FRecordingDroppedLogged = 0;
     NRecord->setChecked(true);
-    setWindowTitle(RecordingCaption);
+    setWindowTitle(RecordingCaption());
     if (FTray)
         FTray->SetHint(windowTitle());
     TimerRecording->start();

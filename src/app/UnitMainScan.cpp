@@ -15,6 +15,7 @@
 #include "tuner/TunerProtocol.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPointer>
@@ -28,7 +29,8 @@ using namespace BandScan;
 namespace {
 
 void ShowWarning(QWidget* parent, const QString& text) {
-    ShowMessage(parent, QMessageBox::Warning, QStringLiteral("Предупреждение"), text);
+    ShowMessage(parent, QMessageBox::Warning,
+                QCoreApplication::translate("TMainForm", "Предупреждение"), text);
 }
 
 void Append(std::vector<TCommand>& to, const std::vector<TCommand>& more) {
@@ -131,11 +133,13 @@ void TBandScanHost::TunerChanged() {
     if (!FScan.Running())
         return;
     if (!FForm.FConnected) {
-        FStopMessage = QStringLiteral("Тюнер отключён: сканирование остановлено");
+        FStopMessage =
+            QCoreApplication::translate("TMainForm", "Тюнер отключён: сканирование остановлено");
         FScan.Abort();
         Run({});
     } else if (!FForm.FPowerOn) {
-        FStopMessage = QStringLiteral("Тюнер выключен: сканирование остановлено");
+        FStopMessage =
+            QCoreApplication::translate("TMainForm", "Тюнер выключен: сканирование остановлено");
         Cancel();
     } else if (FForm.FBandFM != FBandFM) {
         // The slider now counts in the other band: the old band's position means nothing.
@@ -209,7 +213,8 @@ void TBandScanHost::Ended() {
         FForm.FSendEnabled = sendEnabled;
     }
     if (FScan.End() == TScanEnd::NoAnswer)
-        FStopMessage = QStringLiteral("Тюнер не отвечает: сканирование остановлено");
+        FStopMessage =
+            QCoreApplication::translate("TMainForm", "Тюнер не отвечает: сканирование остановлено");
     QTimer::singleShot(0, this, [this] { Conclude(); });
 }
 
@@ -256,7 +261,7 @@ bool TBandScanHost::AddFound() {
 
 void TMainForm::CreateScanControls() {
     PopupMenuStationsList->addSeparator();
-    NListScan = PopupMenuStationsList->addAction(QStringLiteral("Сканировать диапазон"));
+    NListScan = PopupMenuStationsList->addAction(tr("Сканировать диапазон"));
     NListScan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     NListScan->setShortcutContext(Qt::WindowShortcut);
     addAction(NListScan);
@@ -283,8 +288,7 @@ void TMainForm::NListScanClick() {
         return;
     }
     if (!FConnected || !FPowerOn || TunerDevice == nullptr) {
-        ShowWarning(this,
-                    QStringLiteral("Сканирование невозможно: тюнер не подключён или выключен"));
+        ShowWarning(this, tr("Сканирование невозможно: тюнер не подключён или выключен"));
         return;
     }
     FBandScan = new TBandScanHost(*this);

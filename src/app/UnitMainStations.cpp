@@ -52,11 +52,10 @@ void TMainForm::CreateStationControls() {
     ListBoxStations->OnDblClick = [this] { ListBoxStationsDblClick(); };
     ListBoxStations->OnKeyPress = [this](QChar key) { ListBoxStationsKeyPress(key); };
 
-    SpeedButtonAddStation = MakeListButton(GroupBoxList, 16, QStringLiteral("Добавить станцию"), 0);
-    SpeedButtonEditStation = MakeListButton(GroupBoxList, 47, QStringLiteral("Править станцию"), 1);
-    SpeedButtonDelStation = MakeListButton(GroupBoxList, 79, QStringLiteral("Удалить станцию"), 2);
-    SpeedButtonSortList =
-        MakeListButton(GroupBoxList, 223, QStringLiteral("Сортировать список"), 3);
+    SpeedButtonAddStation = MakeListButton(GroupBoxList, 16, tr("Добавить станцию"), 0);
+    SpeedButtonEditStation = MakeListButton(GroupBoxList, 47, tr("Править станцию"), 1);
+    SpeedButtonDelStation = MakeListButton(GroupBoxList, 79, tr("Удалить станцию"), 2);
+    SpeedButtonSortList = MakeListButton(GroupBoxList, 223, tr("Сортировать список"), 3);
     connect(SpeedButtonAddStation, &QToolButton::clicked, this,
             &TMainForm::SpeedButtonAddStationClick);
     connect(SpeedButtonEditStation, &QToolButton::clicked, this,
@@ -71,13 +70,13 @@ void TMainForm::CreateStationControls() {
         connect(item, &QAction::triggered, this, handler);
         return item;
     };
-    NListAdd = addItem(QStringLiteral("Добавить"), 0, &TMainForm::SpeedButtonAddStationClick);
-    NListEdit = addItem(QStringLiteral("Править"), 1, &TMainForm::SpeedButtonEditStationClick);
-    NListDelete = addItem(QStringLiteral("Удалить"), 2, &TMainForm::SpeedButtonDelStationClick);
+    NListAdd = addItem(tr("Добавить"), 0, &TMainForm::SpeedButtonAddStationClick);
+    NListEdit = addItem(tr("Править"), 1, &TMainForm::SpeedButtonEditStationClick);
+    NListDelete = addItem(tr("Удалить"), 2, &TMainForm::SpeedButtonDelStationClick);
     PopupMenuStationsList->addSeparator();
-    NListSort = addItem(QStringLiteral("Сортировать"), 3, &TMainForm::SpeedButtonSortListClick);
+    NListSort = addItem(tr("Сортировать"), 3, &TMainForm::SpeedButtonSortListClick);
     PopupMenuStationsList->addSeparator();
-    NListMarked = addItem(QStringLiteral("Избранное"), 4, &TMainForm::NListMarkedClick);
+    NListMarked = addItem(tr("Избранное"), 4, &TMainForm::NListMarkedClick);
     ListBoxStations->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListBoxStations, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
         PopupMenuStationsList->popup(ListBoxStations->viewport()->mapToGlobal(pos));
@@ -153,8 +152,8 @@ void TMainForm::SpeedButtonAddStationClick() {
         return;
     const QString freq = Stations::NormaliseFrequency(dialog->EditFreq->text());
     if (Stations::FindStation(ListBoxStations->Lines(), freq) >= 0) {
-        ShowMessage(this, QMessageBox::Critical, QStringLiteral("Предупреждение"),
-                    QStringLiteral("Станция с такой частотой уже есть в списке"));
+        ShowMessage(this, QMessageBox::Critical, tr("Предупреждение"),
+                    tr("Станция с такой частотой уже есть в списке"));
         return;
     }
     ListBoxStations->AppendLine(freq + u'=' + dialog->EditName->text());
@@ -182,12 +181,12 @@ void TMainForm::SpeedButtonEditStationClick() {
 void TMainForm::SpeedButtonDelStationClick() {
     const int index = ListBoxStations->ItemIndex();
     if (index < 0) {
-        ShowMessage(this, QMessageBox::Information, QStringLiteral("Предупреждение"),
-                    QStringLiteral("Необходимо выбрать запись"));
+        ShowMessage(this, QMessageBox::Information, tr("Предупреждение"),
+                    tr("Необходимо выбрать запись"));
         return;
     }
-    if (ShowMessage(this, QMessageBox::Information, QStringLiteral("Подтверждение"),
-                    QStringLiteral("Станция будет удалена из списка"),
+    if (ShowMessage(this, QMessageBox::Information, tr("Подтверждение"),
+                    tr("Станция будет удалена из списка"),
                     QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
         return;
     ListBoxStations->DeleteLine(index);

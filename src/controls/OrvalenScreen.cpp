@@ -130,25 +130,26 @@ void CopyColumnRows(const QImage& column, int from, int count, QImage& frame, in
 
 } // namespace
 
+// The texts are spelled out at each call, with their context: lupdate reads only literal
+// arguments of translate() and tr(), and a tr() outside a class has no context to go in.
 QString ScreenReadingText(const TScreenReading& reading) {
-    const auto tr = [](const char* text) {
-        return QCoreApplication::translate("TOrvalenScreen", text);
-    };
     QStringList parts;
-    parts << tr("%1 МГц %2")
+    parts << QCoreApplication::translate("TOrvalenScreen", "%1 МГц %2")
                  .arg(QString::number(reading.TuneValue / 10.0, 'f', 1),
-                      reading.FmBand ? QStringLiteral("FM") : tr("УКВ"));
+                      reading.FmBand ? QStringLiteral("FM")
+                                     : QCoreApplication::translate("TOrvalenScreen", "УКВ"));
     if (!reading.TunerOn) {
-        parts << tr("выключен");
+        parts << QCoreApplication::translate("TOrvalenScreen", "выключен");
         return parts.join(QStringLiteral(", "));
     }
     const QString name = reading.Name.trimmed();
     if (!name.isEmpty())
         parts << name;
-    parts << (reading.Stereo ? tr("стерео") : tr("моно"));
+    parts << (reading.Stereo ? QCoreApplication::translate("TOrvalenScreen", "стерео")
+                             : QCoreApplication::translate("TOrvalenScreen", "моно"));
     const QString rds = reading.RDSName.trimmed();
     if (reading.RDSEnabled && !rds.isEmpty())
-        parts << tr("RDS: %1").arg(rds);
+        parts << QCoreApplication::translate("TOrvalenScreen", "RDS: %1").arg(rds);
     return parts.join(QStringLiteral(", "));
 }
 

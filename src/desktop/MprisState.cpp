@@ -1,5 +1,6 @@
 #include "MprisState.h"
 
+#include <QCoreApplication>
 #include <QDBusObjectPath>
 #include <algorithm>
 #include <cmath>
@@ -21,7 +22,7 @@ QString Title(const TMprisState& state) {
 }
 
 QString Album(const TMprisState& state) {
-    return state.BandFM ? QStringLiteral("FM") : QStringLiteral("УКВ");
+    return state.BandFM ? QStringLiteral("FM") : QCoreApplication::translate("TMainForm", "УКВ");
 }
 
 QString TrackId(const TMprisState& state) {

@@ -87,7 +87,7 @@ TFormEqualizer::TFormEqualizer(QWidget* owner, TGraphicEqualizer& equalizer,
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       FEqualizer(equalizer), FSettings(std::move(settings)) {
-    setWindowTitle(QString::fromUtf8("Эквалайзер"));
+    setWindowTitle(tr("Эквалайзер"));
     setModal(false);
     setFixedSize(359, 223);
     setFont(WindowFont(11));

@@ -12,7 +12,7 @@
 TBandScanDialog::TBandScanDialog(QWidget* owner, int low, int high)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setWindowTitle(QStringLiteral("Сканирование диапазона"));
+    setWindowTitle(tr("Сканирование диапазона"));
     setFixedSize(297, 236);
     setFont(WindowFontInPoints(8));
 
@@ -27,25 +27,24 @@ TBandScanDialog::TBandScanDialog(QWidget* owner, int low, int high)
     ListFound = new QListWidget(this);
     ListFound->setGeometry(8, 72, 281, 116);
     ListFound->setFocusPolicy(Qt::NoFocus);
-    ButtonCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    ButtonCancel = new QPushButton(tr("Отмена"), this);
     ButtonCancel->setGeometry(208, 195, 81, 33);
     connect(ButtonCancel, &QPushButton::clicked, this, &TBandScanDialog::CancelRequested);
 
     SetReached(low);
-    LabelFound->setText(QStringLiteral("Найдено станций: 0"));
+    LabelFound->setText(tr("Найдено станций: 0"));
 }
 
 void TBandScanDialog::SetReached(int tuneValue) {
     ProgressBar->setValue(std::clamp(tuneValue, ProgressBar->minimum(), ProgressBar->maximum()));
-    LabelFrequency->setText(
-        QStringLiteral("Частота: %1 МГц").arg(Stations::FrequencyText(tuneValue)));
+    LabelFrequency->setText(tr("Частота: %1 МГц").arg(Stations::FrequencyText(tuneValue)));
 }
 
 void TBandScanDialog::AddStation(int tuneValue, const QString& name) {
     const QString freq = Stations::FrequencyText(tuneValue);
     ListFound->addItem(name.isEmpty() ? freq : freq + QStringLiteral("  ") + name);
     ListFound->scrollToBottom();
-    LabelFound->setText(QStringLiteral("Найдено станций: %1").arg(ListFound->count()));
+    LabelFound->setText(tr("Найдено станций: %1").arg(ListFound->count()));
     emit StationFound(ListFound->count());
 }
 

@@ -132,20 +132,21 @@ bool HasFMBandMark(const QString& freqText) {
     return whole >= 75;
 }
 
+// The texts are spelled out at each call, with their context: lupdate reads only literal
+// arguments of translate(), and a tr() outside a class has no context of its own.
 QString SpokenRow(const QString& line) {
-    const auto tr = [](const char* text) {
-        return QCoreApplication::translate("TStationListBox", text);
-    };
     const QString freq = FrequencyTextOf(line);
     QString name = DisplayName(NameOf(line)).trimmed();
     if (name.isEmpty())
-        name = tr("без названия");
+        name = QCoreApplication::translate("TStationListBox", "без названия");
     // A line without a frequency shows none either.
     if (freq.isEmpty())
         return name;
     const QString frequency =
-        HasFMBandMark(freq) ? tr("%1 МГц").arg(freq) : tr("%1 МГц УКВ").arg(freq);
-    return tr("%1 — %2").arg(frequency, name);
+        HasFMBandMark(freq)
+            ? QCoreApplication::translate("TStationListBox", "%1 МГц").arg(freq)
+            : QCoreApplication::translate("TStationListBox", "%1 МГц УКВ").arg(freq);
+    return QCoreApplication::translate("TStationListBox", "%1 — %2").arg(frequency, name);
 }
 
 namespace {

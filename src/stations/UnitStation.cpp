@@ -13,18 +13,18 @@ TFormStation::TFormStation(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint) {
-    setWindowTitle(QString::fromUtf8("Станция"));
+    setWindowTitle(tr("Станция"));
     setFixedSize(297, 176);
     setFont(WindowFontInPoints(8));
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setGeometry(8, 8, 281, 120);
-    Label1 = new QLabel(QString::fromUtf8("Частота"), GroupBox1);
+    Label1 = new QLabel(tr("Частота"), GroupBox1);
     Label1->setGeometry(8, 27, 62, 16);
     EditFreq = new QLineEdit(GroupBox1);
     EditFreq->setGeometry(72, 24, 57, 21);
     Label1->setBuddy(EditFreq);
-    Label2 = new QLabel(QString::fromUtf8("Название"), GroupBox1);
+    Label2 = new QLabel(tr("Название"), GroupBox1);
     Label2->setGeometry(8, 75, 62, 16);
     EditName = new QLineEdit(GroupBox1);
     EditName->setGeometry(72, 72, 193, 21);

@@ -106,7 +106,7 @@ TOptionsForm::TOptionsForm(std::unique_ptr<TOptionsHost> host, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       FHost(std::move(host)) {
-    setWindowTitle(QStringLiteral("Настройки"));
+    setWindowTitle(tr("Настройки"));
     setModal(false);
     setFixedSize(545, 412);
     setFont(WindowFont(11));
@@ -119,30 +119,28 @@ void TOptionsForm::CreateControls() {
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setGeometry(8, 8, 530, 357);
 
-    GroupBox3 = new QGroupBox(QStringLiteral("Основные настройки"), GroupBox1);
+    GroupBox3 = new QGroupBox(tr("Основные настройки"), GroupBox1);
     GroupBox3->setGeometry(8, 16, 297, 121);
-    CheckBoxScreenSnap =
-        MakeCheckBox(GroupBox3, {8, 16, 177, 25}, QStringLiteral("Прилипать к краям экрана"));
-    CheckBoxDirectSound = MakeCheckBox(GroupBox3, {8, 46, 230, 17},
-                                       QStringLiteral("Включить цифровую обработку звука"));
-    CheckBoxRDS =
-        MakeCheckBox(GroupBox3, {8, 70, 230, 17}, QStringLiteral("Использовать RDS (RDA5807)"));
+    CheckBoxScreenSnap = MakeCheckBox(GroupBox3, {8, 16, 177, 25}, tr("Прилипать к краям экрана"));
+    CheckBoxDirectSound =
+        MakeCheckBox(GroupBox3, {8, 46, 230, 17}, tr("Включить цифровую обработку звука"));
+    CheckBoxRDS = MakeCheckBox(GroupBox3, {8, 70, 230, 17}, tr("Использовать RDS (RDA5807)"));
 
-    GroupBox2 = new QGroupBox(QStringLiteral("Цифровая обработка звука"), GroupBox1);
+    GroupBox2 = new QGroupBox(tr("Цифровая обработка звука"), GroupBox1);
     GroupBox2->setGeometry(8, 144, 297, 201);
-    Label1 = MakeLabel(GroupBox2, 9, 27, QStringLiteral("Вход"));
+    Label1 = MakeLabel(GroupBox2, 9, 27, tr("Вход"));
     ComboBoxAudioDevices = MakeList(GroupBox2, {56, 24, 233, 21});
-    Label2 = MakeLabel(GroupBox2, 9, 63, QStringLiteral("Выход"));
+    Label2 = MakeLabel(GroupBox2, 9, 63, tr("Выход"));
     ComboBoxAudioOut = MakeList(GroupBox2, {56, 60, 233, 21});
-    Label3 = MakeLabel(GroupBox2, 9, 103, QStringLiteral("Бит"));
+    Label3 = MakeLabel(GroupBox2, 9, 103, tr("Бит"));
     ComboBoxBits = MakeList(GroupBox2, {56, 100, 49, 21}, {"8", "16", "24", "32"});
     ComboBoxBits->setCurrentIndex(1);
-    Label4 = MakeLabel(GroupBox2, 9, 135, QStringLiteral("Частота дискретизации"));
+    Label4 = MakeLabel(GroupBox2, 9, 135, tr("Частота дискретизации"));
     ComboBoxSampleRate =
         MakeList(GroupBox2, {144, 132, 73, 21},
                  {"8000", "11025", "16000", "22050", "32000", "44100", "48000", "96000", "192000"});
     ComboBoxSampleRate->setCurrentIndex(5);
-    Label5 = MakeLabel(GroupBox2, 9, 175, QStringLiteral("Громкость чипа (только для RDA5807)"));
+    Label5 = MakeLabel(GroupBox2, 9, 175, tr("Громкость чипа (только для RDA5807)"));
     TrackBarHardVolume = new QSlider(Qt::Horizontal, GroupBox2);
     TrackBarHardVolume->setGeometry(208, 168, 81, 25);
     TrackBarHardVolume->setRange(1, 15);
@@ -151,8 +149,9 @@ void TOptionsForm::CreateControls() {
     TrackBarHardVolume->setTickInterval(1);
     TrackBarHardVolume->setPageStep(2);
 
-    RadioGroupFMModule = new TRadioGroup(QStringLiteral("Подключаемый FM-модуль"),
-                                         {"Автоматически", "TEA5767", "RDA5807M"}, GroupBox1);
+    RadioGroupFMModule = new TRadioGroup(
+        tr("Подключаемый FM-модуль"),
+        {tr("Автоматически"), QStringLiteral("TEA5767"), QStringLiteral("RDA5807M")}, GroupBox1);
     RadioGroupFMModule->setGeometry(312, 16, 209, 89);
     const QList<QRadioButton*> items = RadioGroupFMModule->Buttons();
     // The items share the space below the caption evenly.

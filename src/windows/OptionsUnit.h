@@ -19,6 +19,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QRadioButton;
 class QSlider;
 
 // One key the dialog writes to the settings file, with the type it is written as.
@@ -76,7 +77,7 @@ public:
     int ItemIndex() const;
     // Clamped to −1 .. the last item, as the item list has no other places.
     void SetItemIndex(int Value);
-    QList<class QRadioButton*> Buttons() const;
+    QList<QRadioButton*> Buttons() const;
 
 private:
     QButtonGroup* FButtons;

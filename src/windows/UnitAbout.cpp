@@ -74,8 +74,7 @@ void TFormAbout::FormCreate(const QString& versionFile) {
     const QString file =
         versionFile.isEmpty() ? QCoreApplication::applicationFilePath() : versionFile;
     const std::string version = GetVersionString(file.toStdString());
-    LabelVersion->setText(QString::fromUtf8("Версия приложения: ") +
-                          QString::fromStdString(version));
+    LabelVersion->setText(tr("Версия приложения: %1").arg(QString::fromStdString(version)));
     LabelVersion->adjustSize();
 }
 

@@ -19,7 +19,7 @@ constexpr int kMemoBottomGap = 282 - 8 - 265;
 TFormLogs* FormLogs = nullptr;
 
 TFormLogs::TFormLogs(QWidget* owner) : QWidget(owner, Qt::Window) {
-    setWindowTitle(QString::fromUtf8("Лог"));
+    setWindowTitle(tr("Лог"));
     setFont(WindowFont(11));
     resize(438, 282);
     move(181, 170);

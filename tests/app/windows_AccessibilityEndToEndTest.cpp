@@ -24,7 +24,8 @@ struct TSeen {
 class TAccessibleProgram {
 public:
     TAccessibleProgram(const TXvfbSession& x, const TPrivateBus& bus,
-                       const QByteArray& settings = {}) {
+                       const QByteArray& settings = {},
+                       const QList<std::pair<QString, QString>>& locale = {}) {
         if (!settings.isEmpty()) {
             QFile ini(FConfig.filePath("orvalen.ini"));
             if (ini.open(QIODevice::WriteOnly))
@@ -33,6 +34,10 @@ public:
         FEnv = x.Environment();
         FEnv.insert("DBUS_SESSION_BUS_ADDRESS", bus.Address);
         FEnv.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+            FEnv.remove(variable);
+        for (const auto& [variable, value] : locale)
+            FEnv.insert(variable, value);
         Program.setProcessEnvironment(FEnv);
         Program.start(ORVALEN_BINARY_DIR "/orvalen",
                       {"--simulate", "--verbose", "--config-dir", FConfig.path()});
@@ -205,4 +210,68 @@ TEST(AccessibilityEndToEnd, TheOptionsDialogAndTheEqualizerWindowNameEveryField)
                            });
     // The bands' values are their gains in decibels; flat at the start.
     EXPECT_EQ(Find(objects, "80 Гц")->Value, "0");
+}
+
+TEST(AccessibilityEndToEnd, TheInterfaceSpeaksEnglishToAllButRussianReadersAndTheCLocale) {
+    const struct {
+        QList<std::pair<QString, QString>> Locale;
+        bool English;
+    } cases[] = {
+        {{{"LANG", "en_US.UTF-8"}}, true},
+        {{{"LANG", "de_DE.UTF-8"}}, true},
+        {{{"LANG", "ru_RU.UTF-8"}, {"LANGUAGE", "en"}}, true},
+        {{{"LANG", "ru_RU.UTF-8"}}, false},
+        {{{"LANG", "uk_UA.UTF-8"}}, false},
+        {{{"LANG", "C"}}, false},
+        {{}, false},
+    };
+    for (const auto& c : cases) {
+        QString trace;
+        for (const auto& [variable, value] : c.Locale)
+            trace += variable + "=" + value + " ";
+        SCOPED_TRACE(trace.toStdString());
+        TXvfbSession x;
+        ASSERT_TRUE(x.Running());
+        TPrivateBus bus;
+        ASSERT_FALSE(bus.Address.isEmpty());
+        TAccessibleProgram program(x, bus, {}, c.Locale);
+        const TEnding end{program.Program};
+        ASSERT_TRUE(program.Program.waitForStarted());
+        QList<TSeen> objects;
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                objects = program.Objects();
+                return Find(objects, "Power") || Find(objects, "Питание");
+            },
+            30000));
+        const QString window = x.FindWindow("USB Orvalen");
+        x.Run("xdotool", {"windowfocus", "--sync", window});
+        x.Run("xdotool", {"key", "--window", window, "o"});
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                objects = program.Objects();
+                return Find(objects, "Bits") || Find(objects, "Бит");
+            },
+            20000));
+        if (c.English)
+            ExpectObjects(objects, {{"push button", "Power"},
+                                    {"push button", "Settings"},
+                                    {"push button", "Seek up"},
+                                    {"slider", "Frequency"},
+                                    {"slider", "Volume"},
+                                    {"list", "Station list"},
+                                    {"dialog", "Settings"},
+                                    {"combo box", "Input"},
+                                    {"combo box", "Output"}});
+        else
+            ExpectObjects(objects, {{"push button", "Питание"},
+                                    {"push button", "Настройки"},
+                                    {"push button", "Поиск вверх"},
+                                    {"slider", "Частота"},
+                                    {"slider", "Громкость"},
+                                    {"list", "Список станций"},
+                                    {"dialog", "Настройки"},
+                                    {"combo box", "Вход"},
+                                    {"combo box", "Выход"}});
+    }
 }

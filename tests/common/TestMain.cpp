@@ -8,6 +8,12 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    // The program speaks Russian, its own language, whatever the language of the machine the
+    // tests run on; the programs the tests start inherit it. Tests of other languages set
+    // their own.
+    for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        qunsetenv(variable);
+    qputenv("LANG", "C.UTF-8");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
