@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -541,13 +542,27 @@ double SoundBack(const TWav& wav, double from, double hold, double maxGap) {
 double ZeroCrossingFrequency(const TWav& wav, double from, double to) {
     const auto* samples = reinterpret_cast<const qint16*>(wav.Data.constData());
     const qsizetype first = FrameAt(wav, from), last = FrameAt(wav, to);
-    if (last - first < 2)
+    // The periods between rising crossings, and their median: a short gap in the sound (a
+    // dropout, which the silence checks judge) makes one long period and leaves the pitch.
+    std::vector<qsizetype> periods;
+    qsizetype previous = -1;
+    for (qsizetype i = first + 1; i < last; ++i) {
+        if (samples[(i - 1) * wav.Channels] < 0 && samples[i * wav.Channels] >= 0) {
+            if (previous >= 0)
+                periods.push_back(i - previous);
+            previous = i;
+        }
+    }
+    if (periods.empty())
         return 0;
-    long rising = 0;
-    for (qsizetype i = first + 1; i < last; ++i)
-        if (samples[(i - 1) * wav.Channels] < 0 && samples[i * wav.Channels] >= 0)
-            ++rising;
-    return double(rising) * wav.Rate / double(last - first);
+    // Whole periods of a tone that is not a divisor of the rate alternate between two
+    // lengths; the mean of the middle half keeps the fraction.
+    std::sort(periods.begin(), periods.end());
+    const std::size_t quarter = periods.size() / 4;
+    double sum = 0;
+    for (std::size_t i = quarter; i < periods.size() - quarter; ++i)
+        sum += double(periods[i]);
+    return double(wav.Rate) / (sum / double(periods.size() - 2 * quarter));
 }
 
 } // namespace SoundCheck

@@ -149,7 +149,7 @@ TSilence LongestSilence(const TWav& wav, double from, double to);
 double SoundBack(const TWav& wav, double from, double hold = 1.0, double maxGap = 0.1);
 
 // The dominant frequency of the first channel in [from, to), from its zero crossings; for a
-// sine tone.
+// sine tone. A short gap in the sound does not change it.
 double ZeroCrossingFrequency(const TWav& wav, double from, double to);
 
 } // namespace SoundCheck
