@@ -18,6 +18,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -122,6 +123,18 @@ const int PowerButton[] = {31, 67};
 const int MuteButton[] = {92, 169};
 const int EqualizerOnOffButton[] = {312, 169};
 
+// The program with `settings`, recording what it plays to played.wav beside them, with the
+// tuner switched on.
+void StartPlaying(TXvfbSession& x, const QTemporaryDir& config, const QByteArray& settings,
+                  std::optional<TRunningProgram>& run) {
+    WriteSettings(config, settings);
+    run.emplace(x, QStringList{"--simulate", "--verbose", "--sim-record",
+                               config.filePath("played.wav"), "--config-dir", config.path()});
+    ASSERT_FALSE(run->Window.isEmpty()) << (run->Err ? run->Err->All().toStdString() : "");
+    run->Click(PowerButton[0], PowerButton[1]);
+    ASSERT_TRUE(run->Err->WaitFor("WR 00  50 01 00 ")) << run->Err->All().toStdString();
+}
+
 } // namespace
 
 TEST(EqualizerEndToEnd, VoicePresetShapesTheRecordedNoiseAsItsTapsSay) {
@@ -130,21 +143,18 @@ TEST(EqualizerEndToEnd, VoicePresetShapesTheRecordedNoiseAsItsTapsSay) {
     QTemporaryDir config;
     // 16 bits, 44100 Hz, full volume (the amplifier passes samples on unchanged), the
     // equalizer on with "Voice".
-    WriteSettings(config, "[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\n"
-                          "audiosamplerate=5\r\nequalizeron=1\r\nequalizertype=8\r\n");
-    const QString recording = config.filePath("played.wav");
-    TRunningProgram run(
-        x, {"--simulate", "--verbose", "--sim-record", recording, "--config-dir", config.path()});
-    ASSERT_FALSE(run.Window.isEmpty()) << (run.Err ? run.Err->All().toStdString() : "");
-
-    run.Click(PowerButton[0], PowerButton[1]);
-    ASSERT_TRUE(run.Err->WaitFor("WR 00  50 01 00 ")) << run.Err->All().toStdString();
+    std::optional<TRunningProgram> run;
+    ASSERT_NO_FATAL_FAILURE(
+        StartPlaying(x, config,
+                     "[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\n"
+                     "audiosamplerate=5\r\nequalizeron=1\r\nequalizertype=8\r\n",
+                     run));
     QThread::msleep(3500);
-    run.Click(EqualizerOnOffButton[0], EqualizerOnOffButton[1]); // off
+    run->Click(EqualizerOnOffButton[0], EqualizerOnOffButton[1]); // off
     QThread::msleep(3500);
-    ASSERT_TRUE(run.Stop()) << run.Err->All().toStdString();
+    ASSERT_TRUE(run->Stop()) << run->Err->All().toStdString();
 
-    const TWav wav = ReadWav(recording);
+    const TWav wav = ReadWav(config.filePath("played.wav"));
     ASSERT_EQ(wav.Channels, 2u);
     ASSERT_EQ(wav.Bits, 16u);
     const double seconds = double(wav.Data.size()) / (4.0 * wav.Rate);
@@ -190,20 +200,16 @@ TEST(EqualizerEndToEnd, AtALowRateDefaultKeepsAChordsLevel) {
     QTemporaryDir config;
     // 16 bits at 11025 Hz, full volume, the equalizer on with "Default", tuned to 91.2 MHz,
     // whose chord is 248, 310 and 372 Hz at 0.1 of full scale each.
-    WriteSettings(config, "[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\n"
-                          "audiosamplerate=1\r\nequalizeron=1\r\nequalizertype=0\r\n"
-                          "fmfrequency=32\r\n");
-    const QString recording = config.filePath("played.wav");
-    TRunningProgram run(
-        x, {"--simulate", "--verbose", "--sim-record", recording, "--config-dir", config.path()});
-    ASSERT_FALSE(run.Window.isEmpty()) << (run.Err ? run.Err->All().toStdString() : "");
-
-    run.Click(PowerButton[0], PowerButton[1]);
-    ASSERT_TRUE(run.Err->WaitFor("WR 00  50 01 00 ")) << run.Err->All().toStdString();
+    std::optional<TRunningProgram> run;
+    ASSERT_NO_FATAL_FAILURE(StartPlaying(x, config,
+                                         "[main]\r\ndirectsound=1\r\nvolume=100\r\naudiobits=1\r\n"
+                                         "audiosamplerate=1\r\nequalizeron=1\r\nequalizertype=0\r\n"
+                                         "fmfrequency=32\r\n",
+                                         run));
     QThread::msleep(3000);
-    ASSERT_TRUE(run.Stop()) << run.Err->All().toStdString();
+    ASSERT_TRUE(run->Stop()) << run->Err->All().toStdString();
 
-    const TWav wav = ReadWav(recording);
+    const TWav wav = ReadWav(config.filePath("played.wav"));
     ASSERT_EQ(wav.Channels, 2u);
     ASSERT_EQ(wav.Bits, 16u);
     ASSERT_EQ(wav.Rate, 11025u);
