@@ -2,6 +2,7 @@
 
 #include "AppFonts.h"
 #include "Application.h"
+#include "FirstPaintReport.h"
 #include "Forms.h"
 #include "IniFile.h"
 #include "InterfaceLanguage.h"
@@ -18,46 +19,11 @@
 #include "windows/UnitLogs.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QSessionManager>
 #include <QTimer>
-#include <chrono>
 #include <csignal>
-#include <cstdio>
 
 namespace {
-
-// For the start-up benchmark: with ORVALEN_REPORT_FIRST_PAINT set, the program reports the
-// wall-clock time of the main window's first paint and its peak resident memory, then ends.
-class TFirstPaintReporter : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !FDone) {
-            FDone = true;
-            QTimer::singleShot(0, [] {
-                const auto now = std::chrono::system_clock::now().time_since_epoch();
-                QByteArray peak;
-                QFile status(QStringLiteral("/proc/self/status"));
-                if (status.open(QIODevice::ReadOnly))
-                    for (const QByteArray& line : status.readAll().split('\n'))
-                        if (line.startsWith("VmHWM:"))
-                            peak = line.mid(6).trimmed();
-                std::fprintf(stderr, "first-paint-ns %lld\npeak-rss %s\n",
-                             static_cast<long long>(
-                                 std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
-                             peak.constData());
-                QCoreApplication::exit(0);
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    bool FDone = false;
-};
 
 // The equalizer window keeps its keys in the main window's settings file, which is read once
 // for all of them when the window is made.
@@ -126,9 +92,7 @@ int RunProgram(const TCommandLine& commandLine) {
         mainForm, &TMainForm::CloseFinished, qApp, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
 
-    TFirstPaintReporter reporter;
-    if (qEnvironmentVariableIsSet("ORVALEN_REPORT_FIRST_PAINT"))
-        mainForm->installEventFilter(&reporter);
+    TFirstPaintReporter reporter(mainForm);
 
     mainForm->show();
     const int code = QApplication::exec();
