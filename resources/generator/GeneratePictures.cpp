@@ -1,6 +1,6 @@
 // Draws every picture the program shows and writes them as PNG (and the About picture as
 // JPEG) into the folder given on the command line. Run it after changing a drawing and commit
-// its output; the program itself decodes the committed files.
+// its output; the build turns the committed files into the pixels compiled into the program.
 //   orvalen_picture_generator <output folder>
 #include "AppIcon.h"
 
@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QTransform>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -221,6 +222,47 @@ void EqualizerWindow(QPainter& p) {
     }
 }
 
+// The About button: an "i" in a round blue badge.
+void Information(QPainter& p) {
+    QRadialGradient badge(QPointF(6.4, 5.6), 8.5);
+    badge.setColorAt(0, QColor(120, 185, 255));
+    badge.setColorAt(1, QColor(25, 80, 190));
+    p.setPen(Pen(QColor(15, 45, 120), 0.8));
+    p.setBrush(badge);
+    p.drawEllipse(QPointF(8, 8), 7.1, 7.1);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(8, 4.6), 1.35, 1.35);
+    p.drawRoundedRect(QRectF(6.9, 6.8, 2.2, 6.2), 0.5, 0.5);
+    p.drawRect(QRectF(6.0, 6.8, 1.5, 1.2));
+    p.drawRect(QRectF(5.9, 11.8, 4.2, 1.2));
+}
+
+// The Options button: a gear.
+void Gear(QPainter& p) {
+    constexpr int Teeth = 8;
+    QPainterPath wheel;
+    wheel.setFillRule(Qt::WindingFill);
+    wheel.addEllipse(QPointF(8, 8), 5.3, 5.3);
+    for (int i = 0; i < Teeth; ++i) {
+        QTransform turn;
+        turn.translate(8, 8);
+        turn.rotate(360.0 / Teeth * i);
+        QPainterPath tooth;
+        tooth.addRoundedRect(QRectF(-1.45, -7.4, 2.9, 3.4), 0.5, 0.5);
+        wheel.addPath(turn.map(tooth));
+    }
+    wheel = wheel.simplified();
+    QPainterPath hole;
+    hole.addEllipse(QPointF(8, 8), 2.1, 2.1);
+    QRadialGradient metal(QPointF(6.2, 5.8), 9);
+    metal.setColorAt(0, QColor(225, 232, 245));
+    metal.setColorAt(1, QColor(85, 105, 140));
+    p.setPen(Pen(QColor(35, 50, 80), 0.8));
+    p.setBrush(metal);
+    p.drawPath(wheel.subtracted(hole));
+}
+
 // --- Station list images --------------------------------------------------------------------
 
 // Lines drawn first wide and dark, then narrower and bright over it: an outlined stroke.
@@ -230,6 +272,18 @@ void OutlinedLines(QPainter& p, const std::vector<QLineF>& lines, const QPen& ou
         p.setPen(pen);
         for (const QLineF& line : lines)
             p.drawLine(line);
+    }
+}
+
+// The station-list button: a list, a marked line per station.
+void StationList(QPainter& p) {
+    for (int i = 0; i < 3; ++i) {
+        const double y = 3.6 + 4.4 * i;
+        p.setPen(Pen(QColor(35, 60, 120), 0.7));
+        p.setBrush(QColor(95, 155, 235));
+        p.drawEllipse(QPointF(3.0, y), 1.6, 1.6);
+        OutlinedLines(p, {{6.6, y, 14.2, y}}, Pen(QColor(35, 60, 120), 2.6),
+                      Pen(QColor(150, 190, 245), 1.0));
     }
 }
 
@@ -605,6 +659,9 @@ int main(int argc, char** argv) {
     ok &= Save(Icon(EqualizerWindow), QStringLiteral("equalizer_icon.png"));
     ok &= Save(Icon([](QPainter& p) { Radio(p, true); }, 64), QStringLiteral("window_icon.png"));
     ok &= Save(AboutPicture(), QStringLiteral("about.jpg"));
+    ok &= Save(Icon(Information), QStringLiteral("about_button.png"));
+    ok &= Save(Icon(Gear), QStringLiteral("options_button.png"));
+    ok &= Save(Icon(StationList), QStringLiteral("list_button.png"));
     for (const int size : AppIconSizes)
         ok &= Save(DrawAppIcon(size), QStringLiteral("app_icon_%1.png").arg(size));
     return ok ? 0 : 1;

@@ -1,6 +1,8 @@
-// Every picture the program shows, decoded once from the pictures built into the program
-// (resources/pictures, drawn by resources/generator) and kept for the program's life.
-// GUI thread only.
+// Every picture the program shows, from the pictures built into the program
+// (resources/pictures, drawn by resources/generator). They are compiled in as the pixels the
+// painter takes (Format_ARGB32_Premultiplied), so each image here is a read-only view of
+// constant data: nothing is decoded or copied to show one, and changing one changes a copy of
+// it. GUI thread only.
 #pragma once
 
 #include <QIcon>
@@ -35,14 +37,24 @@ QImage EqualizerIcon();
 QImage WindowIcon();
 
 // The application's icon: the one the installed icon theme has under "orvalen", else the
-// built-in pictures of the same drawing (16 to 256 pixels).
+// built-in pictures of the same drawing (16 to 256 pixels), each turned into a pixmap only
+// when a size is asked for.
 QIcon ApplicationIcon();
 
 // The About window's colour picture of the device, 110 × 124.
 QImage AboutPicture();
 
-// The built-in picture of that file name ("about.jpg"), decoded; a transparent picture of the
-// given size when it is missing, unreadable or not of that size.
+// The main window's About ("О программе") button image, an "i" in a round badge, 16 × 16.
+QImage AboutButton();
+
+// The main window's Options ("Настройки") button image, a gear, 16 × 16.
+QImage OptionsButton();
+
+// The main window's station-list ("Список станций") button image, a list, 16 × 16.
+QImage ListButton();
+
+// The built-in picture of that file name ("about.jpg"); a transparent picture of the given
+// size when it is missing or not of that size.
 QImage Load(const QString& name, int width, int height);
 
 } // namespace Pictures

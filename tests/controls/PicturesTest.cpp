@@ -1,76 +1,19 @@
 #include "controls/Pictures.h"
 
-#include "controls/ImageDecode.h"
-
-#include <QBuffer>
+#include <PictureData.h>
+#include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
 
-QByteArray Encode(const QImage& image, const char* format) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
-// Transparent pictures (a failed decode) would still have the right size.
+// Transparent pictures (a missing one) would still have the right size.
 bool HasInk(const QImage& image) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             if (qAlpha(image.pixel(x, y)) > 128)
                 return true;
     return false;
-}
-
-TEST(ImageDecode, PngKeepsColoursAndTransparencyOfEveryLayout) {
-    QImage source(5, 3, QImage::Format_ARGB32);
-    source.fill(Qt::transparent);
-    source.setPixel(0, 0, qRgba(255, 0, 0, 255));
-    source.setPixel(4, 2, qRgba(10, 200, 30, 128));
-    source.setPixel(2, 1, qRgba(0, 0, 255, 255));
-    const QImage cases[] = {
-        source,
-        source.convertToFormat(QImage::Format_RGB32),
-        source.convertToFormat(QImage::Format_Grayscale8),
-        source.convertToFormat(QImage::Format_Indexed8),
-        source.convertToFormat(QImage::Format_RGBA64),
-    };
-    for (const QImage& image : cases) {
-        const QImage decoded = ImageDecode::DecodePng(Encode(image, "PNG"));
-        ASSERT_EQ(decoded.size(), image.size()) << image.format();
-        const QImage expected = image.convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 5; ++x)
-                ASSERT_EQ(decoded.pixel(x, y), expected.pixel(x, y))
-                    << image.format() << " at " << x << "," << y;
-    }
-}
-
-TEST(ImageDecode, DamagedFilesGiveNullImages) {
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(QColor(20, 120, 220));
-    const QByteArray png = Encode(image, "PNG");
-    const QByteArray jpeg = Encode(image, "JPG");
-    ASSERT_FALSE(ImageDecode::DecodePng(png).isNull());
-    ASSERT_FALSE(ImageDecode::DecodeJpeg(jpeg).isNull());
-    for (const QByteArray& bad :
-         {QByteArray(), QByteArray("not a picture"), png.left(60), png.left(png.size() - 20), jpeg})
-        EXPECT_TRUE(ImageDecode::DecodePng(bad).isNull()) << bad.size();
-    for (const QByteArray& bad : {QByteArray(), QByteArray("not a picture"), jpeg.left(200), png})
-        EXPECT_TRUE(ImageDecode::DecodeJpeg(bad).isNull()) << bad.size();
-}
-
-TEST(ImageDecode, JpegColoursSurvive) {
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(QColor(200, 40, 40));
-    const QImage decoded = ImageDecode::DecodeJpeg(Encode(image, "JPG"));
-    ASSERT_EQ(decoded.size(), QSize(16, 16));
-    const QColor c = decoded.pixelColor(8, 8);
-    EXPECT_NEAR(c.red(), 200, 6);
-    EXPECT_NEAR(c.green(), 40, 6);
-    EXPECT_NEAR(c.blue(), 40, 6);
 }
 
 TEST(Pictures, EveryPictureIsBuiltInAtItsSize) {
@@ -95,13 +38,23 @@ TEST(Pictures, EveryPictureIsBuiltInAtItsSize) {
         EXPECT_EQ(Pictures::TrackBarImage(i), image) << "the pointer is stable";
     }
     EXPECT_EQ(Pictures::TrackBarImage(5), nullptr);
-    EXPECT_EQ(Pictures::EqualizerSlide()->size(), QSize(18, 140));
-    EXPECT_EQ(Pictures::EqualizerKnob()->size(), QSize(18, 10));
-    EXPECT_TRUE(HasInk(*Pictures::EqualizerKnob()));
-    EXPECT_EQ(Pictures::EqualizerIcon().size(), QSize(16, 16));
-    EXPECT_TRUE(HasInk(Pictures::EqualizerIcon()));
-    EXPECT_EQ(Pictures::WindowIcon().size(), QSize(64, 64));
-    EXPECT_TRUE(HasInk(Pictures::WindowIcon()));
+    const struct {
+        const char* what;
+        QImage image;
+        QSize size;
+    } singles[] = {
+        {"equalizer slide", *Pictures::EqualizerSlide(), {18, 140}},
+        {"equalizer knob", *Pictures::EqualizerKnob(), {18, 10}},
+        {"equalizer icon", Pictures::EqualizerIcon(), {16, 16}},
+        {"window icon", Pictures::WindowIcon(), {64, 64}},
+        {"About button", Pictures::AboutButton(), {16, 16}},
+        {"Options button", Pictures::OptionsButton(), {16, 16}},
+        {"list button", Pictures::ListButton(), {16, 16}},
+    };
+    for (const auto& single : singles) {
+        EXPECT_EQ(single.image.size(), single.size) << single.what;
+        EXPECT_TRUE(HasInk(single.image)) << single.what;
+    }
     const QImage about = Pictures::AboutPicture();
     ASSERT_EQ(about.size(), QSize(110, 124));
     int coloured = 0;
@@ -111,6 +64,56 @@ TEST(Pictures, EveryPictureIsBuiltInAtItsSize) {
             coloured += std::abs(c.red() - c.blue()) > 30;
         }
     EXPECT_GT(coloured, 200) << "a colour picture";
+}
+
+// A picture is the built-in constant pixels themselves; painting on it must change a copy,
+// never those pixels (they are read-only memory).
+TEST(Pictures, PicturesAreReadOnlyViewsOfTheBuiltInPixels) {
+    const QImage button = Pictures::ImageList1(2);
+    EXPECT_EQ(button.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(static_cast<const void*>(button.constBits()),
+              static_cast<const void*>(FindEmbeddedPicture("imagelist1_02.png")->Pixels));
+    QImage changed = Pictures::ImageList1(2);
+    changed.fill(Qt::red);
+    EXPECT_EQ(Pictures::ImageList1(2), button);
+    EXPECT_NE(changed, button);
+}
+
+// A name that is not built in, or a size other than the picture's, gives a transparent
+// picture of the size the caller lays out.
+TEST(Pictures, LoadGivesATransparentPictureForAnUnknownNameOrSize) {
+    for (const auto& [name, size] : {std::pair{"no_such_picture.png", QSize(7, 5)},
+                                     std::pair{"imagelist1_00.png", QSize(20, 20)}}) {
+        const QImage image = Pictures::Load(QString::fromLatin1(name), size.width(), size.height());
+        EXPECT_EQ(image.size(), size) << name;
+        EXPECT_FALSE(HasInk(image)) << name;
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << name;
+    }
+}
+
+// Without the program's icon in the icon theme, the icon is made from the built-in pictures:
+// the picture drawn for a size where there is one, else the next larger scaled down.
+TEST(Pictures, ApplicationIconFallsBackToTheBuiltInPictures) {
+    QTemporaryDir noThemes;
+    ASSERT_TRUE(noThemes.isValid());
+    const QStringList themePaths = QIcon::themeSearchPaths();
+    const QStringList fallbackPaths = QIcon::fallbackSearchPaths();
+    QIcon::setThemeSearchPaths({noThemes.path()});
+    QIcon::setFallbackSearchPaths({noThemes.path()});
+    const QIcon icon = Pictures::ApplicationIcon();
+    QIcon::setThemeSearchPaths(themePaths);
+    QIcon::setFallbackSearchPaths(fallbackPaths);
+
+    ASSERT_FALSE(icon.isNull());
+    for (const int side : {16, 256}) {
+        const QImage built =
+            Pictures::Load(QStringLiteral("app_icon_%1.png").arg(side), side, side);
+        ASSERT_TRUE(HasInk(built)) << side;
+        const QImage shown = icon.pixmap(side, side).toImage();
+        EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied), built) << side;
+    }
+    EXPECT_EQ(icon.pixmap(40, 40).size(), QSize(40, 40));
+    EXPECT_EQ(icon.pixmap(512, 512).size(), QSize(256, 256)) << "never enlarged";
 }
 
 // The scale marks sit under the needle's middle pixel for the labelled frequencies, so that

@@ -1,5 +1,6 @@
-// Our own small PNG and JPEG readers: the program's pictures are decoded with libpng and
-// libjpeg rather than Qt's image plugins, so that what is shipped is what is tested.
+// Our own small PNG and JPEG readers, used while the program is built to turn its committed
+// pictures into raw pixels: libpng and libjpeg rather than Qt's image plugins, so that the
+// pixels do not depend on which plugins the build machine happens to have.
 #pragma once
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "controls/ImageDecode.h"
+#include "ImageDecode.h"
 
 #include <csetjmp>
 #include <cstdio>
