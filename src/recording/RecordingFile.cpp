@@ -2,12 +2,12 @@
 
 #include "recording/RecordingFlacOutput.h"
 #include "recording/RecordingSamples.h"
+#include "recording/SndfileLibrary.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <sndfile.h>
 #include <system_error>
 #include <vector>
 
@@ -19,9 +19,9 @@ std::string CannotCreate(const char* what, const std::string& path, const std::s
 
 class TFlacFile : public IRecordingFile {
 public:
-    TFlacFile(SNDFILE* file, std::unique_ptr<TFlacOutput> output, std::string path,
-              const TRecordingFormat& format)
-        : FFile(file), FOutput(std::move(output)), FPath(std::move(path)),
+    TFlacFile(const TSndfileLibrary& sndfile, SNDFILE* file, std::unique_ptr<TFlacOutput> output,
+              std::string path, const TRecordingFormat& format)
+        : FSndfile(sndfile), FFile(file), FOutput(std::move(output)), FPath(std::move(path)),
           FChannels(format.Channels), FShift(32 - FlacBitsFor(format.ContainerBits)) {}
     ~TFlacFile() override { Close(); }
 
@@ -32,9 +32,9 @@ public:
         FScaled.resize(frames * FChannels);
         for (std::size_t i = 0; i < FScaled.size(); ++i)
             FScaled[i] = int(std::uint32_t(samples[i]) << FShift);
-        const sf_count_t written = sf_writef_int(FFile, FScaled.data(), sf_count_t(frames));
-        if (written != sf_count_t(frames) || sf_error(FFile) != SF_ERR_NO_ERROR)
-            return Failure(sf_strerror(FFile));
+        const sf_count_t written = FSndfile.WritefInt(FFile, FScaled.data(), sf_count_t(frames));
+        if (written != sf_count_t(frames) || FSndfile.Error(FFile) != SF_ERR_NO_ERROR)
+            return Failure(FSndfile.StrError(FFile));
         return {};
     }
 
@@ -45,10 +45,10 @@ public:
         FFile = nullptr;
         // The encoder writes what it holds and the stream header's final sizes here; then a
         // file the disk refused is cut back to its whole frames.
-        const int result = sf_close(file);
+        const int result = FSndfile.Close(file);
         FFrames = FOutput->Complete();
         if (result != SF_ERR_NO_ERROR || FOutput->Refused())
-            return Failure(sf_error_number(result));
+            return Failure(FSndfile.ErrorNumber(result));
         return {};
     }
 
@@ -63,6 +63,7 @@ private:
                (refused ? std::strerror(refused) : reason);
     }
 
+    const TSndfileLibrary& FSndfile;
     SNDFILE* FFile;
     std::unique_ptr<TFlacOutput> FOutput;
     std::string FPath;
@@ -110,6 +111,11 @@ std::unique_ptr<IRecordingFile> CreateFlacFile(const std::string& path,
         error = CannotCreate("file", path, "FLAC cannot hold this sound format.");
         return nullptr;
     }
+    const TSndfileLibrary* sndfile = Sndfile(error);
+    if (!sndfile) {
+        error = CannotCreate("file", path, error);
+        return nullptr;
+    }
     const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         error = CannotCreate("file", path, std::string(std::strerror(errno)) + ".");
@@ -120,12 +126,12 @@ std::unique_ptr<IRecordingFile> CreateFlacFile(const std::string& path,
     info.samplerate = int(format.SampleRate);
     info.channels = int(format.Channels);
     info.format = SF_FORMAT_FLAC | SubtypeFor(bits);
-    SNDFILE* file = sf_open_virtual(&TFlacOutput::Callbacks(), SFM_WRITE, &info, output.get());
+    SNDFILE* file = sndfile->OpenVirtual(&TFlacOutput::Callbacks(), SFM_WRITE, &info, output.get());
     if (!file) {
-        error = CannotCreate("file", path, sf_strerror(nullptr));
+        error = CannotCreate("file", path, sndfile->StrError(nullptr));
         output->Complete(); // removes the empty file
         return nullptr;
     }
     error.clear();
-    return std::make_unique<TFlacFile>(file, std::move(output), path, format);
+    return std::make_unique<TFlacFile>(*sndfile, file, std::move(output), path, format);
 }
