@@ -11,6 +11,7 @@ bool TMainFormOptionsHost::DigitalAudio() const {
 }
 
 QStringList TMainFormOptionsHost::InDevices() const {
+    FForm.EnsureDeviceLists();
     return FForm.FInDevices ? *FForm.FInDevices : QStringList();
 }
 
@@ -19,6 +20,7 @@ QString TMainFormOptionsHost::InDeviceName() const {
 }
 
 QStringList TMainFormOptionsHost::OutDevices() const {
+    FForm.EnsureDeviceLists();
     return FForm.FOutDevices ? *FForm.FOutDevices : QStringList();
 }
 

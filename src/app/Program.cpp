@@ -20,7 +20,6 @@
 
 #include <QApplication>
 #include <QSessionManager>
-#include <QTimer>
 #include <csignal>
 
 namespace {
@@ -61,21 +60,26 @@ int RunProgram(const TCommandLine& commandLine) {
     // The desktop matches the windows to orvalen.desktop (its icon, its name in the task
     // switcher); every window without an icon of its own shows the installed one.
     QGuiApplication::setDesktopFileName(QStringLiteral("orvalen"));
-    QApplication::setWindowIcon(Pictures::ApplicationIcon());
 
     auto* mainForm = new TMainForm(commandLine);
     MainForm = mainForm;
-    OptionsForm = CreateOptionsForm(*mainForm);
-    FormStation = new TFormStation(mainForm);
-    if (!FormLogs)
-        FormLogs = new TFormLogs(mainForm);
-    FormAbout = new TFormAbout(mainForm);
-    FormEqualizer = CreateEqualizerWindow(*mainForm);
+    // The other windows, made in their order, and the media-player service wait for the main
+    // window's first frame (the main window has an icon of its own).
+    std::unique_ptr<TMprisPlayer> mpris;
+    mainForm->DeferredStart().Add([mainForm, &mpris] {
+        QApplication::setWindowIcon(Pictures::ApplicationIcon());
+        OptionsForm = CreateOptionsForm(*mainForm);
+        FormStation = new TFormStation(mainForm);
+        if (!FormLogs)
+            FormLogs = new TFormLogs(mainForm);
+        FormAbout = new TFormAbout(mainForm);
+        FormEqualizer = CreateEqualizerWindow(*mainForm);
+        // Media keys, sound applets and playerctl; absent without a session bus.
+        mpris = StartMpris(*mainForm);
+    });
     instances.OnActivateRequest = [mainForm](const QString& token) {
         mainForm->BringForward(token);
     };
-    // Media keys, sound applets and playerctl; absent without a session bus.
-    std::unique_ptr<TMprisPlayer> mpris = StartMpris(*mainForm);
 
     // Logoff, shutdown and termination requests run the close sequence and always end the
     // program: a file that cannot be written then stays as it was.
@@ -92,9 +96,11 @@ int RunProgram(const TCommandLine& commandLine) {
         mainForm, &TMainForm::CloseFinished, qApp, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
 
-    TFirstPaintReporter reporter(mainForm);
-
     mainForm->show();
+    mainForm->DeferredStart().RunAfterFirstPaint(*mainForm);
+    // Watches the first paint before the deferred start does, so that it reports the frame
+    // without the work that follows it.
+    TFirstPaintReporter reporter(mainForm);
     const int code = QApplication::exec();
     instances.OnActivateRequest = nullptr;
     mpris.reset();

@@ -26,7 +26,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
@@ -151,8 +150,10 @@ void TMainForm::CreateControls() {
     GroupBox1 = MakeGroup(this, 316, 5, 49, 82);
     SpeedButton2 = MakeSpeedButton(GroupBox1, 8, 12, 30, 28, tr("О программе"), false);
     SpeedButton1 = MakeSpeedButton(GroupBox1, 9, 48, 30, 28, tr("Настройки"), false);
-    SpeedButton2->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
-    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    // Pictures of our own: the style's standard icons are files that Qt reads through every
+    // image-format plug-in it has.
+    SpeedButton2->setIcon(SharpIcon(Pictures::AboutButton()));
+    SpeedButton1->setIcon(SharpIcon(Pictures::OptionsButton()));
 
     GroupBoxTune = MakeGroup(this, 7, 89, 358, 52);
     SpeedButtonSeekLeft = MakeSpeedButton(GroupBoxTune, 3, 10, 30, 28, tr("Поиск вниз"), false);
@@ -166,7 +167,9 @@ void TMainForm::CreateControls() {
 
     GroupBoxButtons = MakeGroup(this, 7, 143, 358, 49);
     SpeedButtonList = MakeSpeedButton(GroupBoxButtons, 6, 12, 30, 28, tr("Список станций"), true);
-    SpeedButtonList->setText(QStringLiteral("≡"));
+    // A picture: "≡" is in no face the window uses, and finding one for it cost the first frame
+    // a search through all the machine's faces.
+    SpeedButtonList->setIcon(SharpIcon(Pictures::ListButton()));
     SpeedButtonStereo = MakeSpeedButton(GroupBoxButtons, 38, 12, 30, 28, tr("Стерео"), true);
     SpeedButtonMute =
         MakeSpeedButton(GroupBoxButtons, 70, 12, 30, 28, tr("Приглушение звука"), true);
@@ -235,18 +238,15 @@ void TMainForm::FormCreate() {
     TrackBarVolume->SetMin(0);
     TrackBarVolume->SetMax(100);
     TrackBarVolume->OnChange = [this](TImageTrackBar*) { TrackBarVolumeChange(); };
-    // 4.
     FScreen = new TOrvalenScreen(GroupBoxFMTune);
     const int left = 3, top = 3;
     FScreen->setGeometry(left, top, GroupBoxFMTune->width() - 2 * left - 1,
                          GroupBoxFMTune->height() - 2 * top - 1);
     FScreen->SetTuneValue(880);
     FScreen->SetTunerState(false);
-    // 5.
-    FTray = std::make_unique<TSimpleTray>(this, PopupMenuTray, windowTitle());
-    FTray->Icon() = ImageListIcon(0);
-    FTray->SetHint(windowTitle());
-    FTray->ShowIcon();
+    // 5. The tray icon talks to the session bus, which may take a while or not be there: it
+    // comes after the first frame.
+    FDeferredStart.Add([this] { CreateTray(); });
     // 6. Run the complete disconnected branch once.
     SetPowerOn(false);
     FConnected = true;
@@ -256,7 +256,6 @@ void TMainForm::FormCreate() {
     // 7.
     FInDevices = std::make_unique<QStringList>();
     FOutDevices = std::make_unique<QStringList>();
-    // 8.
     LoadStations();
     // 9.–13.
     ReadStartSettings();
@@ -266,10 +265,9 @@ void TMainForm::FormCreate() {
             FormLogs = new TFormLogs(this);
         FormLogs->show();
     }
-    // 15.
-    FillInDevices();
+    // 15. The lists after the first frame.
+    FDeferredStart.Add([this] { EnsureDeviceLists(); });
     SetInDevice(FInDeviceName);
-    FillOutDevices();
     SetOutDevice(FOutDeviceName);
     UpdateAudioChain();
     // 16.
@@ -337,14 +335,29 @@ void TMainForm::SetPowerOn(bool Value) {
     emit PlayerStateChanged();
 }
 
+void TMainForm::CreateTray() {
+    if (FClosed)
+        return;
+    FTray = std::make_unique<TSimpleTray>(this, PopupMenuTray, windowTitle());
+    FTray->SetHint(windowTitle());
+    UpdateTrayPicture();
+    FTray->ShowIcon();
+}
+
+void TMainForm::UpdateTrayPicture() {
+    if (!FTray)
+        return;
+    FTray->Icon() = ImageListIcon(FConnected ? 1 : 0);
+    FTray->UpdateIcon();
+}
+
 void TMainForm::SetConnected(bool Value) {
     if (Value == FConnected)
         return;
     FConnected = Value;
     if (Value) {
         SpeedButtonConnected->setIcon(IndicatorIcon(5));
-        FTray->Icon() = ImageListIcon(1);
-        FTray->UpdateIcon();
+        UpdateTrayPicture();
         SendFullState();
         SendCommand(QByteArrayLiteral("g"));
         SpeedButtonPower->setEnabled(true);
@@ -354,8 +367,7 @@ void TMainForm::SetConnected(bool Value) {
     } else {
         SpeedButtonConnected->setIcon(IndicatorIcon(4));
         Timer1->stop();
-        FTray->Icon() = ImageListIcon(0);
-        FTray->UpdateIcon();
+        UpdateTrayPicture();
         SpeedButtonPower->setChecked(false);
         SpeedButtonPower->setEnabled(false);
         SpeedButtonPowerClick();
@@ -517,12 +529,14 @@ void TMainForm::VUMeter1ValueChange(int AChannel, double AValue, double AMin, do
 }
 
 void TMainForm::SpeedButtonEqalizerFormClick() {
+    FDeferredStart.Finish(); // the window may not be made yet
     if (FormEqualizer)
         FormEqualizer->show();
 }
 
 void TMainForm::SpeedButton1Click() {
     // Modeless: the main window stays usable while the dialog is open.
+    FDeferredStart.Finish();
     if (OptionsForm) {
         OptionsForm->show();
         OptionsForm->raise();
@@ -531,6 +545,7 @@ void TMainForm::SpeedButton1Click() {
 }
 
 void TMainForm::SpeedButton2Click() {
+    FDeferredStart.Finish();
     if (FormAbout)
         FormAbout->show();
 }
@@ -543,6 +558,14 @@ void TMainForm::FillInDevices() {
 void TMainForm::FillOutDevices() {
     *FOutDevices = FAudio->OutDeviceNames();
     FOutDevices->insert(0, QStringLiteral("Default"));
+}
+
+void TMainForm::EnsureDeviceLists() {
+    if (FDeviceListsFilled || !FInDevices || !FOutDevices)
+        return;
+    FDeviceListsFilled = true;
+    FillInDevices();
+    FillOutDevices();
 }
 
 void TMainForm::SetInDevice(const QString& Name) {

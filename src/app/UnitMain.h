@@ -6,6 +6,7 @@
 
 #include "AudioChain.h"
 #include "CommandLine.h"
+#include "DeferredStart.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -136,6 +137,11 @@ public:
     void SpeedButton2Click();
     void FillInDevices();
     void FillOutDevices();
+    // Both device lists, filled on first need: enumerating the sound devices takes a while and
+    // only the options dialog shows them.
+    void EnsureDeviceLists();
+    // What the start-up leaves until after the window's first frame; see TDeferredStart.
+    TDeferredStart& DeferredStart() { return FDeferredStart; }
     void SetInDevice(const QString& Name);
     void SetOutDevice(const QString& Name);
     void N6Click();
@@ -322,6 +328,9 @@ private:
     void FormCreate();
     void ReadStartSettings();
     void KeepInsideWorkArea(int left, int top);
+    void CreateTray();
+    // The tray shows the connection: a tuner picture while connected, a grey one otherwise.
+    void UpdateTrayPicture();
     // The start-up places the window before it has a frame; once the window system tells
     // the frame, the placement is made again with it (see moveEvent).
     bool FFramePending = false;
@@ -336,6 +345,8 @@ private:
     void ShowCloseError(const QString& text);
 
     std::unique_ptr<TAudioChain> FAudio;
+    TDeferredStart FDeferredStart;
+    bool FDeviceListsFilled = false;
     bool FAudioActive = false;         // the chain was last switched on
     bool FAudioRestartPending = false; // RequestAudioRestart waits for its turn
     TAudioCounters FLoggedCounters;

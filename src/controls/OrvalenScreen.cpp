@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QCoreApplication>
+#include <QFontDatabase>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStringList>
@@ -34,6 +35,22 @@ QFont AtPoints(QFont font, int points) {
 
 QFont InPixels(const QFont& font) {
     return font.pointSize() > 0 ? AtPoints(font, font.pointSize()) : font;
+}
+
+// The face the display draws with, named by a family the machine has. A family it lacks
+// ("Book Antiqua", "Arial") takes its registered substitute here: given the lacking name, Qt
+// first sorts every face of the machine in search of one (a few milliseconds at start-up)
+// before it comes to the substitutes, and ends with the same face.
+QFont WithInstalledFamily(QFont font) {
+    const QString family = font.family();
+    if (QFontDatabase::hasFamily(family))
+        return font;
+    for (const QString& substitute : QFont::substitutes(family))
+        if (QFontDatabase::hasFamily(substitute)) {
+            font.setFamily(substitute);
+            break;
+        }
+    return font;
 }
 
 QFont MakeFont(const char* family, int points, bool bold) {
@@ -333,10 +350,10 @@ void TOrvalenScreen::SetPeekRight(int value) {
 // The fonts in the sizes they are drawn at, and the text widths the layout needs, are worked
 // out when a font is set, so that painting measures nothing and allocates no fonts.
 void TOrvalenScreen::PrepareFonts() {
-    FMarksFont = AtPoints(FFreqFont, 8);
-    FDigitsFont = InPixels(FFreqFont);
-    FLabelsFont = InPixels(MakeFont("Arial", 7, true));
-    FPanelFont = InPixels(FTextFont);
+    FMarksFont = WithInstalledFamily(AtPoints(FFreqFont, 8));
+    FDigitsFont = WithInstalledFamily(InPixels(FFreqFont));
+    FLabelsFont = WithInstalledFamily(InPixels(MakeFont("Arial", 7, true)));
+    FPanelFont = WithInstalledFamily(InPixels(FTextFont));
     const QFontMetrics marks(FMarksFont);
     FMarksWidth = marks.horizontalAdvance(QStringLiteral("УКВ"));
     FUnitWidth = marks.horizontalAdvance(QStringLiteral("Mhz"));
@@ -551,6 +568,9 @@ const QImage& TOrvalenScreen::DeviceFrame(qreal ratio) {
     return FDeviceFrame;
 }
 
+// A frame already drawn at the new size (the start-up sets the size before the window is
+// shown, and Qt tells of it only then) is not drawn again.
 void TOrvalenScreen::resizeEvent(QResizeEvent*) {
-    FFramePending = true;
+    if (FFrame.size() != size())
+        FFramePending = true;
 }

@@ -15,7 +15,10 @@
 class TRecordingAudioChain : public TIdleAudioChain {
 public:
     explicit TRecordingAudioChain(std::vector<std::string>* log) : FLog(log) {}
-    QStringList InDeviceNames() const override { return {"Line In"}; }
+    QStringList InDeviceNames() const override {
+        ++FInListings;
+        return {"Line In"};
+    }
     QStringList OutDeviceNames() const override { return {"Speakers", "Headphones"}; }
     void SetInEnabled(bool enabled) override {
         TIdleAudioChain::SetInEnabled(enabled);
@@ -25,6 +28,8 @@ public:
         TIdleAudioChain::SetOutEnabled(enabled);
         FLog->push_back(std::string("out ") + (enabled ? "on" : "off"));
     }
+
+    mutable int FInListings = 0; // how often the capture devices were enumerated
 
 private:
     std::vector<std::string>* FLog;

@@ -51,9 +51,14 @@ TEST_F(MainFormTest, FirstStartWithoutSettingsUsesEveryDefault) {
     EXPECT_FALSE(form.SpeedButtonSeekRight->isEnabled());
     EXPECT_FALSE(form.Timer1->isActive());
     EXPECT_FALSE(form.FScreen->TunerState());
+    EXPECT_EQ(FAudio->FInDeviceName, "Default");
+    // The device lists wait for the window's first frame.
+    EXPECT_EQ(FAudio->FInListings, 0);
+    form.DeferredStart().Finish();
     EXPECT_EQ(*form.FInDevices, QStringList({"Default", "Line In"}));
     EXPECT_EQ(*form.FOutDevices, QStringList({"Default", "Speakers", "Headphones"}));
-    EXPECT_EQ(FAudio->FInDeviceName, "Default");
+    form.DeferredStart().Finish();
+    EXPECT_EQ(FAudio->FInListings, 1);
 }
 
 TEST_F(MainFormTest, EachPictureIsMadeOnceHoweverOftenAButtonToggles) {

@@ -440,11 +440,12 @@ TEST_F(TunerFormTest, TrayPictureFollowsTheConnection) {
     ASSERT_NE(disconnected, connected);
     TMainForm& form = StartSimulating();
     const auto shows = [&](const QImage& picture) {
-        return PictureOf(form.FTray->Icon()) == picture &&
+        return form.FTray && PictureOf(form.FTray->Icon()) == picture &&
                PictureOf(form.FTray->TrayIcon()->icon()) == picture;
     };
-    EXPECT_TRUE(shows(disconnected));
+    // The tray comes after the window's first frame, by which time the tuner may be connected.
     Connect();
+    form.DeferredStart().Finish();
     EXPECT_TRUE(shows(connected));
     Sim().TogglePlug();
     ASSERT_TRUE(WaitFor([&] { return !form.FConnected; }));
