@@ -238,6 +238,7 @@ void TMainForm::FormCreate() {
     TrackBarVolume->SetMin(0);
     TrackBarVolume->SetMax(100);
     TrackBarVolume->OnChange = [this](TImageTrackBar*) { TrackBarVolumeChange(); };
+    // 4.
     FScreen = new TOrvalenScreen(GroupBoxFMTune);
     const int left = 3, top = 3;
     FScreen->setGeometry(left, top, GroupBoxFMTune->width() - 2 * left - 1,
@@ -256,6 +257,7 @@ void TMainForm::FormCreate() {
     // 7.
     FInDevices = std::make_unique<QStringList>();
     FOutDevices = std::make_unique<QStringList>();
+    // 8.
     LoadStations();
     // 9.–13.
     ReadStartSettings();
