@@ -7,6 +7,7 @@
 #include "WindowSnap.h"
 #include "WorkArea.h"
 #include "controls/AccessibleControls.h"
+#include "controls/GroupFrame.h"
 #include "controls/ImageTrackBar.h"
 #include "controls/OrvalenScreen.h"
 #include "controls/Pictures.h"
@@ -38,7 +39,7 @@ const QString MainSection = QStringLiteral("main");
 
 QGroupBox* MakeGroup(QWidget* parent, int left, int top, int width, int height,
                      const QString& caption = QString()) {
-    auto* group = new QGroupBox(caption, parent);
+    auto* group = new TGroupFrame(caption, parent);
     group->setGeometry(left, top, width, height);
     return group;
 }
