@@ -37,16 +37,18 @@ QFont InPixels(const QFont& font) {
     return font.pointSize() > 0 ? AtPoints(font, font.pointSize()) : font;
 }
 
-// The face the display draws with, named by a family the machine has. A family it lacks
-// ("Book Antiqua", "Arial") takes its registered substitute here: given the lacking name, Qt
-// first sorts every face of the machine in search of one (a few milliseconds at start-up)
-// before it comes to the substitutes, and ends with the same face.
-QFont WithInstalledFamily(QFont font) {
+// The face the display draws with, named by a family the machine has (of `installed`). A
+// family it lacks ("Book Antiqua", "Arial") takes its registered substitute here: given the
+// lacking name, Qt first sorts every face of the machine in search of one (a few milliseconds
+// at start-up) before it comes to the substitutes, and ends with the same face. The list is
+// asked once for all the faces: asking the font database for one family goes through the
+// system's aliases, which costs nearly as much.
+QFont WithInstalledFamily(QFont font, const QStringList& installed) {
     const QString family = font.family();
-    if (QFontDatabase::hasFamily(family))
+    if (installed.contains(family))
         return font;
     for (const QString& substitute : QFont::substitutes(family))
-        if (QFontDatabase::hasFamily(substitute)) {
+        if (installed.contains(substitute)) {
             font.setFamily(substitute);
             break;
         }
@@ -350,10 +352,11 @@ void TOrvalenScreen::SetPeekRight(int value) {
 // The fonts in the sizes they are drawn at, and the text widths the layout needs, are worked
 // out when a font is set, so that painting measures nothing and allocates no fonts.
 void TOrvalenScreen::PrepareFonts() {
-    FMarksFont = WithInstalledFamily(AtPoints(FFreqFont, 8));
-    FDigitsFont = WithInstalledFamily(InPixels(FFreqFont));
-    FLabelsFont = WithInstalledFamily(InPixels(MakeFont("Arial", 7, true)));
-    FPanelFont = WithInstalledFamily(InPixels(FTextFont));
+    const QStringList installed = QFontDatabase::families();
+    FMarksFont = WithInstalledFamily(AtPoints(FFreqFont, 8), installed);
+    FDigitsFont = WithInstalledFamily(InPixels(FFreqFont), installed);
+    FLabelsFont = WithInstalledFamily(InPixels(MakeFont("Arial", 7, true)), installed);
+    FPanelFont = WithInstalledFamily(InPixels(FTextFont), installed);
     const QFontMetrics marks(FMarksFont);
     FMarksWidth = marks.horizontalAdvance(QStringLiteral("УКВ"));
     FUnitWidth = marks.horizontalAdvance(QStringLiteral("Mhz"));
