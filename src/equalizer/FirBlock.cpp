@@ -1,5 +1,7 @@
 #include "equalizer/FirBlock.h"
 
+#include "equalizer/CpuFeatures.h"
+
 #include <cstddef>
 #include <cstring>
 
@@ -56,16 +58,11 @@ __attribute__((target("avx"))) void ConvolveAvx(const double* taps, int m, const
                                                 double* y, int n) {
     Convolve(taps, m, x, y, n);
 }
-
-bool HasAvx() {
-    static const bool has = __builtin_cpu_supports("avx");
-    return has;
-}
 #endif
 
 void ConvolveBest(const double* taps, int m, const double* x, double* y, int n) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (HasAvx()) {
+    if (CpuHasAvx()) {
         ConvolveAvx(taps, m, x, y, n);
         return;
     }
