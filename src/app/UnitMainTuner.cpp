@@ -76,9 +76,14 @@ void TMainForm::CreateTunerLink() {
     HidCtl->OnMessageLoopError = [](const QString& message) {
         TApplication::ShowException(message);
     };
-    link->Sleep = std::make_unique<TSleepWatcher>();
-    link->Sleep->OnResume = [this] { ResumeFromSuspend(); };
     FTunerLink = std::move(link);
+    // Its connection to the system bus waits until after the first frame.
+    FDeferredStart.Add([this] {
+        if (!FTunerLink || FClosed)
+            return;
+        FTunerLink->Sleep = std::make_unique<TSleepWatcher>();
+        FTunerLink->Sleep->OnResume = [this] { ResumeFromSuspend(); };
+    });
 }
 
 void TMainForm::DetachTunerLink() {
@@ -94,7 +99,8 @@ void TMainForm::DetachTunerLink() {
     HidCtl->OnDeviceChange = nullptr;
     HidCtl->OnDeviceData = nullptr;
     HidCtl->OnDeviceDataError = nullptr;
-    FTunerLink->Sleep->OnResume = nullptr;
+    if (FTunerLink->Sleep)
+        FTunerLink->Sleep->OnResume = nullptr;
 }
 
 TSimulatedTuners* TMainForm::SimulatedTuners() const {

@@ -3,8 +3,10 @@
 #include "FileBytes.h"
 #include "StderrReader.h"
 #include "XvfbSession.h"
+#include "desktop/MprisService.h"
 #include "platform/system/InstanceRegistry.h"
 
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -267,6 +269,15 @@ TEST_F(SingleInstance, AStartWhileTheFirstIsClosingRunsOnItsOwn) {
     const quint64 window = WindowOf(*closing);
     ASSERT_NE(window, 0u);
     const pid_t pid = pid_t(closing->processId());
+    // Its start-up is complete once its media-player name is on the bus (the last thing it
+    // does, just after the window's first frame).
+    {
+        QDBusConnection watch = QDBusConnection::connectToBus(bus.Address, "start-watch");
+        EXPECT_TRUE(WaitUntil(
+            [&] { return watch.interface()->isServiceRegistered(TMprisService::BusName).value(); },
+            30000));
+    }
+    QDBusConnection::disconnectFromBus("start-watch");
     // A session bus that no longer answers holds the closing program in its tear-down, where
     // it gives its name on the bus back: the moment a new start may come.
     ::kill(pid_t(bus.Pid()), SIGSTOP);
