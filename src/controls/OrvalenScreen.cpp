@@ -55,6 +55,15 @@ QFont WithInstalledFamily(QFont font, const QStringList& installed) {
     return font;
 }
 
+// For the display's fixed texts (digits, band marks, unit, RDS and STEREO), which its faces
+// have: no list of other faces to take missing letters from, whose making sorts every face of
+// the machine (for "УКВ", as for any text outside the Latin script, at its first use). The
+// station and RDS names may be in any script and keep the list.
+QFont OwnGlyphsOnly(QFont font) {
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::NoFontMerging));
+    return font;
+}
+
 QFont MakeFont(const char* family, int points, bool bold) {
     QFont font(QString::fromLatin1(family));
     font.setPointSize(points);
@@ -353,9 +362,10 @@ void TOrvalenScreen::SetPeekRight(int value) {
 // out when a font is set, so that painting measures nothing and allocates no fonts.
 void TOrvalenScreen::PrepareFonts() {
     const QStringList installed = QFontDatabase::families();
-    FMarksFont = WithInstalledFamily(AtPoints(FFreqFont, 8), installed);
-    FDigitsFont = WithInstalledFamily(InPixels(FFreqFont), installed);
-    FLabelsFont = WithInstalledFamily(InPixels(MakeFont("Arial", 7, true)), installed);
+    FMarksFont = OwnGlyphsOnly(WithInstalledFamily(AtPoints(FFreqFont, 8), installed));
+    FDigitsFont = OwnGlyphsOnly(WithInstalledFamily(InPixels(FFreqFont), installed));
+    FLabelsFont =
+        OwnGlyphsOnly(WithInstalledFamily(InPixels(MakeFont("Arial", 7, true)), installed));
     FPanelFont = WithInstalledFamily(InPixels(FTextFont), installed);
     const QFontMetrics marks(FMarksFont);
     FMarksWidth = marks.horizontalAdvance(QStringLiteral("УКВ"));
