@@ -1,8 +1,9 @@
 #pragma once
 
 // Start-up work that nothing on the main window's first frame needs (the hidden windows, the
-// sound device lists, the media-player service): it runs right after that frame has been
-// painted, so the window appears sooner, and at once wherever something needs it earlier.
+// sound device lists, the tray icon, the media-player service, the suspend watcher): it runs
+// right after that frame has been painted, so the window appears sooner, and at once wherever
+// something needs it earlier.
 
 #include <QObject>
 #include <QPointer>
