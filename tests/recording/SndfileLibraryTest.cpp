@@ -18,7 +18,8 @@ TEST(SndfileLibrary, LoadsTheLibraryOrSaysWhyNot) {
         EXPECT_EQ(LoadSndfileLibrary(c.FileName, library, error), c.Loads) << c.FileName;
         EXPECT_NE(error.find(c.Reason), std::string::npos) << c.FileName << ": " << error;
         EXPECT_EQ(library.OpenVirtual != nullptr, c.Loads) << c.FileName;
-        if (c.Loads)
+        if (c.Loads) {
             EXPECT_STREQ(library.ErrorNumber(SF_ERR_NO_ERROR), "No Error.");
+        }
     }
 }
