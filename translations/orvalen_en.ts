@@ -431,4 +431,11 @@
         <translation>%1 — %2</translation>
     </message>
 </context>
+<context>
+    <name>Timers</name>
+    <message>
+        <source>%1 — сон через %2 мин</source>
+        <translation>%1 — sleep in %2 min</translation>
+    </message>
+</context>
 </TS>
