@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -66,6 +67,89 @@ QString ReplaceRefusal(const QString& path) {
     return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// Where a section's lines are: only the first section of a name counts.
+struct TSectionRange {
+    size_t Header = 0; // the header line; Lines.size() when there is no such section
+    size_t End = 0;    // the next section's header, or Lines.size()
+};
+
+TSectionRange FindSection(const std::vector<TLine>& lines, const QString& section) {
+    const QString name = section.toCaseFolded();
+    TSectionRange range{lines.size(), lines.size()};
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].Kind != TLineKind::Section)
+            continue;
+        if (range.Header < lines.size()) {
+            range.End = i;
+            break;
+        }
+        if (lines[i].Name == name)
+            range.Header = i;
+    }
+    return range;
+}
+
+// The first line of the key in that section; lines.size() when there is none.
+size_t FindKey(const std::vector<TLine>& lines, const TSectionRange& range, const QString& key) {
+    const QString name = key.toCaseFolded();
+    for (size_t i = range.Header + 1; i < range.End; ++i) {
+        if (lines[i].Kind == TLineKind::Key && lines[i].Name == name)
+            return i;
+    }
+    return lines.size();
+}
+
+// A new line after a last line without a line end gives that line one.
+void InsertLine(IniText::TDocument& document, size_t at, TLine line) {
+    std::vector<TLine>& lines = document.Lines;
+    if (at > 0 && lines[at - 1].End == TLineEnd::None)
+        lines[at - 1].End = document.NewLineEnd;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+void PutKey(IniText::TDocument& document, const QString& section, const QString& key,
+            const QString& value) {
+    std::vector<TLine>& lines = document.Lines;
+    const TSectionRange range = FindSection(lines, section);
+    const size_t found = FindKey(lines, range, key);
+    TLine entry = IniText::MakeLine(document, key + u'=' + value);
+    if (range.Header == lines.size()) {
+        InsertLine(document, lines.size(), IniText::MakeLine(document, u'[' + section + u']'));
+        InsertLine(document, lines.size(), std::move(entry));
+    } else if (found < lines.size()) {
+        TLine& line = lines[found];
+        // A key that already holds the value keeps its line as it stands: spelling, spaces,
+        // quotes and code page.
+        if (IniText::Value(document, line) != value) {
+            entry.End = line.End;
+            line = std::move(entry);
+        }
+    } else {
+        size_t at = range.Header + 1;
+        for (size_t i = at; i < range.End; ++i) {
+            if (lines[i].Kind != TLineKind::Blank)
+                at = i + 1;
+        }
+        InsertLine(document, at, std::move(entry));
+    }
+}
+
+// Every line of the key goes: removing only the first would bring back the next one.
+void EraseKey(IniText::TDocument& document, const QString& section, const QString& key) {
+    std::vector<TLine>& lines = document.Lines;
+    const TSectionRange range = FindSection(lines, section);
+    if (range.Header == lines.size())
+        return;
+    const QString name = key.toCaseFolded();
+    const auto first = lines.begin() + static_cast<std::ptrdiff_t>(range.Header + 1);
+    const auto last = lines.begin() + static_cast<std::ptrdiff_t>(range.End);
+    lines.erase(std::remove_if(first, last,
+                               [&name](const TLine& line) {
+                                   return line.Kind == TLineKind::Key && line.Name == name;
+                               }),
+                last);
+}
+
 } // namespace
 
 TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {
@@ -86,36 +170,10 @@ TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {
     }
 }
 
-TIniFile::TSectionRange TIniFile::FindSection(const QString& section) const {
-    const std::vector<TLine>& lines = FDocument.Lines;
-    const QString name = section.toCaseFolded();
-    TSectionRange range{lines.size(), lines.size()};
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].Kind != TLineKind::Section)
-            continue;
-        if (range.Header < lines.size()) {
-            range.End = i;
-            break;
-        }
-        if (lines[i].Name == name)
-            range.Header = i;
-    }
-    return range;
-}
-
 const TLine* TIniFile::Find(const QString& section, const QString& key) const {
-    const size_t i = FindKey(FindSection(section), key);
-    return i < FDocument.Lines.size() ? &FDocument.Lines[i] : nullptr;
-}
-
-size_t TIniFile::FindKey(const TSectionRange& range, const QString& key) const {
-    const QString name = key.toCaseFolded();
-    for (size_t i = range.Header + 1; i < range.End; ++i) {
-        const TLine& line = FDocument.Lines[i];
-        if (line.Kind == TLineKind::Key && line.Name == name)
-            return i;
-    }
-    return FDocument.Lines.size();
+    const std::vector<TLine>& lines = FDocument.Lines;
+    const size_t i = FindKey(lines, FindSection(lines, section), key);
+    return i < lines.size() ? &lines[i] : nullptr;
 }
 
 QString TIniFile::ReadString(const QString& section, const QString& key,
@@ -137,41 +195,65 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool Default
     return ReadInteger(section, key, Default ? 1 : 0) != 0;
 }
 
-void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+QStringList TIniFile::Sections() const {
+    QStringList names;
+    QStringList folded;
+    for (const TLine& line : FDocument.Lines) {
+        if (line.Kind != TLineKind::Section || folded.contains(line.Name))
+            continue;
+        folded += line.Name;
+        names += IniText::SectionName(FDocument, line);
+    }
+    return names;
+}
+
+QMap<QString, QString> TIniFile::ReadSection(const QString& section) const {
+    const std::vector<TLine>& lines = FDocument.Lines;
+    const TSectionRange range = FindSection(lines, section);
+    QMap<QString, QString> keys;
+    for (size_t i = range.Header + 1; i < range.End; ++i) {
+        if (lines[i].Kind == TLineKind::Key && !keys.contains(lines[i].Name))
+            keys.insert(lines[i].Name, IniText::Value(FDocument, lines[i]).left(MaxStringLength));
+    }
+    return keys;
+}
+
+IniText::TDocument TIniFile::Edit() const {
     if (!FKeepAsIs.isEmpty())
         Refuse(FKeepAsIs);
-    IniText::TDocument next = FDocument;
-    std::vector<TLine>& lines = next.Lines;
-    const TSectionRange range = FindSection(section);
-    const size_t found = FindKey(range, key);
-    // A new line after a last line without a line end gives that line one.
-    const auto insert = [&next, &lines](size_t at, TLine line) {
-        if (at > 0 && lines[at - 1].End == TLineEnd::None)
-            lines[at - 1].End = next.NewLineEnd;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
-    };
-    TLine entry = IniText::MakeLine(next, key + u'=' + value);
-    if (range.Header == lines.size()) {
-        insert(lines.size(), IniText::MakeLine(next, u'[' + section + u']'));
-        insert(lines.size(), std::move(entry));
-    } else if (found < lines.size()) {
-        TLine& line = lines[found];
-        // A key that already holds the value keeps its line as it stands: spelling, spaces,
-        // quotes and code page.
-        if (IniText::Value(next, line) != value) {
-            entry.End = line.End;
-            line = std::move(entry);
-        }
-    } else {
-        size_t at = range.Header + 1;
-        for (size_t i = at; i < range.End; ++i) {
-            if (lines[i].Kind != TLineKind::Blank)
-                at = i + 1;
-        }
-        insert(at, std::move(entry));
-    }
-    Save(next);
-    FDocument = std::move(next);
+    return FDocument;
+}
+
+void TIniFile::Commit(IniText::TDocument document) {
+    Save(document);
+    FDocument = std::move(document);
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    IniText::TDocument next = Edit();
+    PutKey(next, section, key, value);
+    Commit(std::move(next));
+}
+
+void TIniFile::UpdateSection(const QString& section,
+                             const QList<std::pair<QString, QString>>& values,
+                             const QStringList& erase) {
+    IniText::TDocument next = Edit();
+    for (const QString& key : erase)
+        EraseKey(next, section, key);
+    for (const auto& [key, value] : values)
+        PutKey(next, section, key, value);
+    Commit(std::move(next));
+}
+
+void TIniFile::EraseSection(const QString& section) {
+    IniText::TDocument next = Edit();
+    const TSectionRange range = FindSection(next.Lines, section);
+    if (range.Header == next.Lines.size())
+        return;
+    next.Lines.erase(next.Lines.begin() + static_cast<std::ptrdiff_t>(range.Header),
+                     next.Lines.begin() + static_cast<std::ptrdiff_t>(range.End));
+    Commit(std::move(next));
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {

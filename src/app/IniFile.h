@@ -3,8 +3,12 @@
 #include "IniText.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
+#include <utility>
 
 // Raised when the system refuses a write; the text is "Unable to write to <path>: <reason>" (the
 // system's error text, "not a regular file", "larger than 64 MiB", "the file is read-only").
@@ -40,26 +44,40 @@ public:
     explicit TIniFile(const QString& fileName);
 
     const QString& FileName() const { return FFileName; }
+    // Why a file that is there was not read, in the words a refused write gives ("larger than
+    // 64 MiB", the system's error text); empty when it was read or there is none.
+    const QString& NotReadReason() const { return FKeepAsIs; }
 
     QString ReadString(const QString& section, const QString& key, const QString& Default) const;
     int ReadInteger(const QString& section, const QString& key, int Default) const;
     bool ReadBool(const QString& section, const QString& key, bool Default) const;
 
+    // The section names in file order, spelled as at their first header, each once.
+    QStringList Sections() const;
+    // The keys of a section, names case-folded (lower case), values as ReadString gives them:
+    // the first line of a key counts. Empty for a missing section.
+    QMap<QString, QString> ReadSection(const QString& section) const;
+
     // Each throws EIniFileError when the file cannot be written.
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
+    // Writes the keys of `values` in their order and removes every line of each key in
+    // `erase`, all in one write: the file gets every change or none. Keys already there keep
+    // their places (and a line that already holds its value keeps its bytes); new ones follow
+    // the section's last line, and a missing section is added at the end of the file.
+    void UpdateSection(const QString& section, const QList<std::pair<QString, QString>>& values,
+                       const QStringList& erase);
+    // Removes the section's header and every line up to the next header. Nothing is written
+    // when there is no such section; a file that was not read is refused, as it may hold one.
+    void EraseSection(const QString& section);
 
 private:
-    struct TSectionRange {
-        size_t Header = 0; // the header line; Lines.size() when there is no such section
-        size_t End = 0;    // the next section's header, or Lines.size()
-    };
-
-    TSectionRange FindSection(const QString& section) const;
-    // The key's line in that section; Lines.size() when it has none.
-    size_t FindKey(const TSectionRange& range, const QString& key) const;
     const IniText::TLine* Find(const QString& section, const QString& key) const;
+    // A copy of the document to change, once the file may be rewritten at all.
+    IniText::TDocument Edit() const;
+    // Writes the document and keeps it as the file's text.
+    void Commit(IniText::TDocument document);
     void Save(const IniText::TDocument& document) const;
     [[noreturn]] void Refuse(const QString& reason) const;
 

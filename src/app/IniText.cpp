@@ -88,16 +88,20 @@ std::array<QByteArray, 4> LineEnds(TEncoding encoding) {
             Encode(QStringLiteral("\n"), encoding), Encode(QStringLiteral("\r\n"), encoding)};
 }
 
+// The name inside a header's brackets; a header without its "]" runs to the end of the line.
+QStringView HeaderName(QStringView trimmed) {
+    const qsizetype close = trimmed.indexOf(u']');
+    return Trimmed(close < 0 ? trimmed.sliced(1) : trimmed.sliced(1, close - 1));
+}
+
 void Classify(TLine& line, const QString& text) {
     const QStringView trimmed = Trimmed(text);
     line.Name.clear();
     if (trimmed.isEmpty()) {
         line.Kind = TLineKind::Blank;
     } else if (trimmed.front() == u'[') {
-        const qsizetype close = trimmed.indexOf(u']');
-        const QStringView name = close < 0 ? trimmed.sliced(1) : trimmed.sliced(1, close - 1);
         line.Kind = TLineKind::Section;
-        line.Name = Trimmed(name).toString().toCaseFolded();
+        line.Name = HeaderName(trimmed).toString().toCaseFolded();
     } else {
         const qsizetype eq = trimmed.indexOf(u'=');
         line.Kind = eq == 0 ? TLineKind::Other : TLineKind::Key;
@@ -187,6 +191,13 @@ TLine MakeLine(const TDocument& document, const QString& text) {
     line.End = document.NewLineEnd;
     Classify(line, Decode(line.Raw, document.Encoding));
     return line;
+}
+
+QString SectionName(const TDocument& document, const TLine& line) {
+    if (line.Kind != TLineKind::Section)
+        return {};
+    const QString text = Decode(line.Raw, document.Encoding);
+    return HeaderName(Trimmed(text)).toString();
 }
 
 QString Value(const TDocument& document, const TLine& line) {

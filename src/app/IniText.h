@@ -53,6 +53,9 @@ QByteArray Compose(const TDocument& document);
 // document's NewLineEnd.
 TLine MakeLine(const TDocument& document, const QString& text);
 
+// The name of a section line as the file spells it (Name holds it case-folded).
+QString SectionName(const TDocument& document, const TLine& line);
+
 // The value of a key line: after the first "=", without surrounding spaces and tabs or one
 // pair of matching quotes; empty for a bare key.
 QString Value(const TDocument& document, const TLine& line);

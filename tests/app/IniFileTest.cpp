@@ -519,3 +519,92 @@ TEST(IniFileSpecial, AWriteThroughASymlinkReplacesTheTargetAndKeepsTheLink) {
     EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::Files | QDir::Hidden),
               QStringList{"settings.ini"});
 }
+
+TEST(IniFileSections, ListsSectionsOnceAndReadsTheFirstOfEachWhole) {
+    QTemporaryDir dir;
+    const QString path =
+        WriteFile(dir, "loose=1\r\n[Main]\r\nVolume=5\r\nvolume=6\r\n"
+                       "name = \"Line In\"\r\n[" +
+                           Cp1251("Запись") + "]\r\n[MAIN]\r\nextra=7\r\n[ Timers ]\r\n");
+    const TIniFile ini(path);
+    EXPECT_EQ(ini.Sections(), QStringList({"Main", "Запись", "Timers"}));
+    const QMap<QString, QString> main{{"volume", "5"}, {"name", "Line In"}};
+    EXPECT_EQ(ini.ReadSection("MAIN"), main);
+    EXPECT_TRUE(ini.ReadSection("timers").isEmpty());
+    EXPECT_TRUE(ini.ReadSection("nosuch").isEmpty());
+}
+
+TEST(IniFileSections, UpdateSectionWritesAndErasesKeysInOneGo) {
+    struct {
+        QByteArray before;
+        QByteArray after;
+    } cases[] = {
+        // Every line of an erased key goes, or the next one would be read in its place; a
+        // line that already holds its value stays as it is, and the user's keys stay.
+        {"[rec]\r\n Frequency = 101.7\r\nstart=2026-12-24 19:00\r\nlabel=x\r\nSTART=2025-01-01\r\n"
+         "\r\n[next]\r\nstart=1\r\n",
+         "[rec]\r\n Frequency = 101.7\r\nlabel=x\r\ntime=19:00\r\ndays=1111100\r\n"
+         "\r\n[next]\r\nstart=1\r\n"},
+        // A missing section is added at the end, in the file's line ends.
+        {"[a]\nx=1", "[a]\nx=1\n[REC]\nfrequency=101.7\ntime=19:00\ndays=1111100\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before.toStdString());
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, c.before);
+        TIniFile ini(path);
+        ini.UpdateSection("REC", {{"frequency", "101.7"}, {"time", "19:00"}, {"days", "1111100"}},
+                          {"start", "duration"});
+        EXPECT_EQ(ReadFileBytes(path), c.after);
+        EXPECT_EQ(ini.ReadString("rec", "start", "none"), "none");
+    }
+}
+
+TEST(IniFileSections, EraseSectionRemovesTheFirstSectionOfTheName) {
+    struct {
+        QByteArray before;
+        QByteArray after;
+        QMap<QString, QString> nextB; // what [b] reads afterwards
+    } cases[] = {
+        {"[a]\r\nx=1\r\n[B]\r\ny=2\r\n\r\n[c]\r\n[b]\r\nw=4\r\n",
+         "[a]\r\nx=1\r\n[c]\r\n[b]\r\nw=4\r\n",
+         {{"w", "4"}}},
+        {"[a]\nx=1\n[b]\ny=2", "[a]\nx=1\n", {}},
+        {"[b]\r\ny=2\r\n", "", {}},
+        {"[a]\r\nx=1\r\n", "[a]\r\nx=1\r\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before.toStdString());
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, c.before);
+        TIniFile ini(path);
+        ini.EraseSection("b");
+        EXPECT_EQ(ReadFileBytes(path), c.after);
+        EXPECT_EQ(ini.ReadSection("b"), c.nextB);
+    }
+}
+
+TEST(IniFileSections, EraseSectionWritesNothingWithoutTheSectionAndRefusesLikeTheWrites) {
+    QTemporaryDir dir;
+    const QByteArray before = "[a]\r\nx=1\r\n";
+    const QString path = WriteFile(dir, before);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
+    TIniFile ini(path);
+    EXPECT_NO_THROW(ini.EraseSection("b")); // a read-only file shows that nothing was written
+    try {
+        ini.EraseSection("a");
+        FAIL() << "the erase should have been refused";
+    } catch (const EIniFileError& error) {
+        EXPECT_EQ(error.Message(), "Unable to write to " + path + ": the file is read-only");
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(ini.ReadString("a", "x", ""), "1");
+
+    // A file too large to read may hold the section: it is refused, not passed over.
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_TRUE(QFile(path).resize(TIniFile::MaxFileSize + 1));
+    TIniFile large(path);
+    EXPECT_EQ(large.NotReadReason(), "larger than 64 MiB");
+    EXPECT_THROW(large.EraseSection("b"), EIniFileError);
+    EXPECT_EQ(QFileInfo(path).size(), TIniFile::MaxFileSize + 1);
+}
