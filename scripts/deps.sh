@@ -12,6 +12,7 @@ ORVALEN_TEST_PACKAGES=(
     xvfb xauth xdotool x11-utils trayer openbox imagemagick
     umockdev libumockdev-dev clang-format clang libclang-rt-14-dev sox flac
     dbus dbus-daemon playerctl desktop-file-utils appstream lintian dpkg-dev file man-db weston
+    libglib2.0-bin tzdata
     sway waybar libwayland-dev wayland-protocols at-spi2-core python3-pyatspi
     pipewire wireplumber pipewire-alsa pipewire-bin pipewire-pulse libasound2-plugins
 )

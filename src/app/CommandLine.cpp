@@ -34,6 +34,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
             // An empty folder would quietly mean "beside the executable".
             if (result.ConfigDir.isEmpty())
                 fail(QStringLiteral("--config-dir needs a folder"));
+        } else if (arg == QLatin1String("--tray")) {
+            result.Tray = true;
         } else if (arg == QLatin1String("--verbose")) {
             result.Verbose = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -57,6 +59,7 @@ QString CommandLineUsage() {
         "  --simulate[=tea5767|rda5807m]  plug in a virtual tuner (default rda5807m)\n"
         "  --sim-record FILE              with --simulate: also write the played sound to FILE\n"
         "  --config-dir DIR               keep the settings and the station list in DIR\n"
+        "  --tray                         start hidden in the tray (as at login)\n"
         "  --verbose                      write every log line to standard error\n"
         "  --help                         show this text and exit\n"
         "  --version                      show the version and exit\n");
