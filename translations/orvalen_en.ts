@@ -104,6 +104,153 @@
     </message>
 </context>
 <context>
+    <name>TFormTimers</name>
+    <message>
+        <source>Пн</source>
+        <translation>Mon</translation>
+    </message>
+    <message>
+        <source>Вт</source>
+        <translation>Tue</translation>
+    </message>
+    <message>
+        <source>Ср</source>
+        <translation>Wed</translation>
+    </message>
+    <message>
+        <source>Чт</source>
+        <translation>Thu</translation>
+    </message>
+    <message>
+        <source>Пт</source>
+        <translation>Fri</translation>
+    </message>
+    <message>
+        <source>Сб</source>
+        <translation>Sat</translation>
+    </message>
+    <message>
+        <source>Вс</source>
+        <translation>Sun</translation>
+    </message>
+    <message>
+        <source>%1 МГц</source>
+        <translation>%1 MHz</translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+    <message>
+        <source>Частота…</source>
+        <translation>Frequency…</translation>
+    </message>
+    <message>
+        <source>Частота вне диапазонов 65,9–74,0 и 88,0–108,0 МГц</source>
+        <translation>Frequency outside the 65.9–74.0 and 88.0–108.0 MHz bands</translation>
+    </message>
+    <message>
+        <source>Таймеры</source>
+        <translation>Timers</translation>
+    </message>
+    <message>
+        <source>Сон</source>
+        <translation>Sleep</translation>
+    </message>
+    <message>
+        <source>Выкл</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>%1 мин</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <source>Другое…</source>
+        <translation>Other…</translation>
+    </message>
+    <message>
+        <source>Минут</source>
+        <translation>Minutes</translation>
+    </message>
+    <message>
+        <source>Будильник</source>
+        <translation>Wake-up</translation>
+    </message>
+    <message>
+        <source>Включить</source>
+        <translation>Enable</translation>
+    </message>
+    <message>
+        <source>Включить будильник</source>
+        <translation>Enable wake-up</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Дни</source>
+        <translation>Days</translation>
+    </message>
+    <message>
+        <source>Станция</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Частота, МГц</source>
+        <translation>Frequency, MHz</translation>
+    </message>
+    <message>
+        <source>Громкость</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>Сохранить</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Запись по расписанию</source>
+        <translation>Scheduled recordings</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Длительность</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>Добавить…</source>
+        <translation>Add…</translation>
+    </message>
+    <message>
+        <source>Изменить…</source>
+        <translation>Change…</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>Запускать при входе в систему</source>
+        <translation>Start when I log in</translation>
+    </message>
+    <message>
+        <source>Осталось %1 мин</source>
+        <translation>%1 min left</translation>
+    </message>
+    <message>
+        <source>Не выбран ни один день недели</source>
+        <translation>No day of the week is chosen</translation>
+    </message>
+    <message>
+        <source>Пересекается с записью: %1, %2</source>
+        <translation>Overlaps the recording: %1, %2</translation>
+    </message>
+</context>
+<context>
     <name>TMainForm</name>
     <message>
         <source>Статус подключения</source>
@@ -325,6 +472,10 @@
         <source>Станция будет удалена из списка</source>
         <translation>The station will be removed from the list</translation>
     </message>
+    <message>
+        <source>Таймеры…</source>
+        <translation>Timers…</translation>
+    </message>
 </context>
 <context>
     <name>TOptionsForm</name>
@@ -413,6 +564,45 @@
     </message>
 </context>
 <context>
+    <name>TRecordingEditor</name>
+    <message>
+        <source>Запись по расписанию</source>
+        <translation>Scheduled recordings</translation>
+    </message>
+    <message>
+        <source>Станция</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Частота, МГц</source>
+        <translation>Frequency, MHz</translation>
+    </message>
+    <message>
+        <source>Дата</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>Дата и время начала</source>
+        <translation>Start date and time</translation>
+    </message>
+    <message>
+        <source>По дням</source>
+        <translation>On days</translation>
+    </message>
+    <message>
+        <source>Время начала</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>Длительность</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>TStationListBox</name>
     <message>
         <source>без названия</source>
@@ -436,6 +626,34 @@
     <message>
         <source>%1 — сон через %2 мин</source>
         <translation>%1 — sleep in %2 min</translation>
+    </message>
+    <message>
+        <source>Таймеры</source>
+        <translation>Timers</translation>
+    </message>
+    <message>
+        <source>%1 МГц</source>
+        <translation>%1 MHz</translation>
+    </message>
+    <message>
+        <source>Будильник в %1 пропущен.</source>
+        <translation>The wake-up at %1 was missed.</translation>
+    </message>
+    <message>
+        <source>Будильник в %1 не сработал: тюнер не подключён.</source>
+        <translation>The wake-up at %1 did not go off: the tuner is not connected.</translation>
+    </message>
+    <message>
+        <source>Запись %1 в %2 пропущена.</source>
+        <translation>The recording of %1 at %2 was missed.</translation>
+    </message>
+    <message>
+        <source>тюнер не подключён.</source>
+        <translation>the tuner is not connected.</translation>
+    </message>
+    <message>
+        <source>Запись %1 в %2 не началась: %3</source>
+        <translation>The recording of %1 at %2 did not start: %3</translation>
     </message>
 </context>
 </TS>

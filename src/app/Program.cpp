@@ -10,6 +10,7 @@
 #include "OptionsHost.h"
 #include "UnitMain.h"
 #include "controls/Pictures.h"
+#include "controls/SimpleTray.h"
 #include "equalizer/UnitEqualizer.h"
 #include "platform/system/SignalWatcher.h"
 #include "stations/UnitStation.h"
@@ -20,9 +21,12 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <QTimer>
 #include <csignal>
 
 namespace {
+
+constexpr int TrayStartGraceMs = 3000;
 
 // The equalizer window keeps its keys in the main window's settings file, which is read once
 // for all of them when the window is made.
@@ -96,7 +100,16 @@ int RunProgram(const TCommandLine& commandLine) {
         mainForm, &TMainForm::CloseFinished, qApp, [] { QCoreApplication::exit(0); },
         Qt::QueuedConnection);
 
-    mainForm->show();
+    if (commandLine.Tray) {
+        // Started hidden in the tray (at login, for the timers); shown after all where no tray
+        // shows the icon, so that the window can always be reached.
+        QTimer::singleShot(TrayStartGraceMs, mainForm, [mainForm] {
+            if (!mainForm->FTray || !mainForm->FTray->IconShown())
+                mainForm->show();
+        });
+    } else {
+        mainForm->show();
+    }
     mainForm->DeferredStart().RunAfterFirstPaint(*mainForm);
     // Watches the first paint before the deferred start does, so that it reports the frame
     // without the work that follows it.

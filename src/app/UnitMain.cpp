@@ -16,6 +16,7 @@
 #include "controls/WindowFont.h"
 #include "controls/WindowSystem.h"
 #include "equalizer/UnitEqualizer.h"
+#include "timers/TimerEngine.h"
 #include "windows/OptionsUnit.h"
 #include "windows/UnitAbout.h"
 #include "windows/UnitLogs.h"
@@ -278,6 +279,8 @@ void TMainForm::FormCreate() {
     CreateAccessibility();
     // 17.
     FSendEnabled = true;
+    // The timers come after the first frame, once the tray and the device lists are there.
+    FDeferredStart.Add([this] { CreateTimers(); });
 }
 
 void TMainForm::ReadStartSettings() {

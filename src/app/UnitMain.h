@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QMenu;
@@ -248,6 +249,8 @@ public:
     void NListMarkedClick();
     void ListBoxStationsDblClick();
     void ListBoxStationsKeyPress(QChar Key);
+    // Switches band and tunes as a double click on a station of that frequency ("101.7").
+    void TuneToFrequency(const QString& frequencyText);
 
 private:
     // The program's station dialog, or one of the window's own when there is none (a main
@@ -275,11 +278,39 @@ public:
     void NRecordClick();
     bool Recording() const;
     void StartRecording();
+    // StartRecording without the message: "" once it records, else why it cannot (for the
+    // timers, which report it their own way).
+    QString BeginRecording();
     // Completes the file; nothing while no recording runs.
     void StopRecording();
     void RecordingEnded(const struct TRecordingResult& Result);
     void LogRecordingDrops();
     // --- end of recording ---
+
+    // --- timers (UnitMainTimers.cpp) ---
+    // The sleep timer, the wake-up and scheduled recordings from orvalen-timers.ini, run by
+    // one engine woken by one timer; "Таймеры…" in the tray menu and the key T open their
+    // window. Made after the first frame.
+    void CreateTimers();
+    // Reads the timers file again (after the window changed it) and wakes the engine.
+    void ReloadTimers();
+    // The sleep timer: minutes from now, 0 off.
+    void SetSleepMinutes(int minutes);
+    std::optional<qint64> SleepRemainingSeconds() const;
+    void OpenTimersWindow();
+    QString TimersFile() const;
+    class QAction* NTimers = nullptr;
+    QTimer* TimerTimers = nullptr;
+    std::unique_ptr<class ITimerHost> FTimersHost;
+    std::unique_ptr<class TTimerEngine> FTimers;
+    class TNotifier* FNotifier = nullptr;
+    QStringList FTimerProblemsTold; // each broken entry is told once
+    int FSleepMinutes = 0;          // the sleep timer's last choice
+    class TFormTimers* FFormTimers = nullptr;
+    void TimersWake();
+    void ScheduleTimers();
+    void UpdateSleepTip();
+    // --- end of timers ---
 
     // --- keyboard (UnitMainKeys.cpp) ---
     // The window's keys, as window shortcuts; made once, with the controls.

@@ -133,6 +133,18 @@ void TMainForm::StartRecording() {
         NRecord->setChecked(sink && sink->Recording());
         return;
     }
+    const QString error = BeginRecording();
+    if (!error.isEmpty())
+        TellFailure(this, false, error);
+}
+
+QString TMainForm::BeginRecording() {
+    TRecordingSink* sink = FAudio->Recorder();
+    if (sink && sink->Recording())
+        return {};
+    // The item's hint says why it is disabled.
+    if (!sink || !NRecord->isEnabled())
+        return NRecord->toolTip();
     const QString folder = RecordingFolder();
     std::string error = PrepareRecordingFolder(QFile::encodeName(folder).toStdString());
     QString path;
@@ -145,8 +157,7 @@ void TMainForm::StartRecording() {
     }
     if (!error.empty()) {
         NRecord->setChecked(false);
-        TellFailure(this, false, QString::fromLocal8Bit(error.c_str()));
-        return;
+        return QString::fromLocal8Bit(error.c_str());
     }
     FRecordingPath = path;
     FRecordingDroppedLogged = 0;
@@ -156,6 +167,7 @@ void TMainForm::StartRecording() {
         FTray->SetHint(windowTitle());
     TimerRecording->start();
     Log(QStringLiteral("Recording to %1").arg(path));
+    return {};
 }
 
 void TMainForm::StopRecording() {

@@ -215,8 +215,11 @@ void TMainForm::ListBoxStationsDblClick() {
     const int index = ListBoxStations->ItemIndex();
     if (index < 0)
         return;
-    const Stations::TStationTune tune =
-        Stations::StationTuneTarget(Stations::FrequencyTextOf(ListBoxStations->Line(index)));
+    TuneToFrequency(Stations::FrequencyTextOf(ListBoxStations->Line(index)));
+}
+
+void TMainForm::TuneToFrequency(const QString& frequencyText) {
+    const Stations::TStationTune tune = Stations::StationTuneTarget(frequencyText);
     // The band is switched even when it stays the same, which first tunes the band's
     // remembered position; the change handler ignores a repeat, so the station is tuned once.
     TrackBarFMTune->SetMax(tune.BandFM ? 200 : 81);

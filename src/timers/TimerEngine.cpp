@@ -5,10 +5,6 @@
 
 namespace {
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("Timers", text);
-}
-
 QString LocalText(const QDateTime& instant, const QTimeZone& zone) {
     return instant.toTimeZone(zone).toString(QStringLiteral("dd.MM.yyyy HH:mm"));
 }
@@ -37,13 +33,13 @@ void TTimerEngine::SetEntries(const std::optional<TWakeUp>& wakeUp,
     }
 }
 
-void TTimerEngine::SetSleep(int minutes, const QDateTime& now) {
+void TTimerEngine::SetSleep(qint64 milliseconds, const QDateTime& now) {
     if (FFade && FVolumeBeforeSleep >= 0) {
         FHost.SetVolume(FVolumeBeforeSleep);
         FFade.reset();
     }
     FVolumeBeforeSleep = -1;
-    FSleepEnd = minutes > 0 ? now.addSecs(qint64(minutes) * 60) : QDateTime();
+    FSleepEnd = milliseconds > 0 ? now.addMSecs(milliseconds) : QDateTime();
 }
 
 std::optional<qint64> TTimerEngine::SleepRemainingSeconds(const QDateTime& now) const {
@@ -97,15 +93,17 @@ void TTimerEngine::TickWakeUp(const QDateTime& now) {
         return;
     const TNextStart next = NextStart(FWakeUp->Schedule, FWakeLastRun, now, FZone);
     for (const QDateTime& missed : next.Missed)
-        FHost.Report(Tr("Будильник в %1 пропущен.").arg(LocalText(missed, FZone)));
+        FHost.Report(QCoreApplication::translate("Timers", "Будильник в %1 пропущен.")
+                         .arg(LocalText(missed, FZone)));
     if (!next.Missed.isEmpty())
         FWakeLastRun = next.Missed.last();
     if (!next.Start.isValid() || next.Start > now)
         return;
     FWakeLastRun = next.Start;
     if (!FHost.TunerConnected()) {
-        FHost.Report(Tr("Будильник в %1 не сработал: тюнер не подключён.")
-                         .arg(LocalText(next.Start, FZone)));
+        FHost.Report(
+            QCoreApplication::translate("Timers", "Будильник в %1 не сработал: тюнер не подключён.")
+                .arg(LocalText(next.Start, FZone)));
         return;
     }
     FHost.SetPowerOn(true);
@@ -133,7 +131,7 @@ void TTimerEngine::TickRecordings(const QDateTime& now) {
         QDateTime& lastRun = FRecordingLastRun[section];
         const TNextStart next = NextStart(recording.Schedule, lastRun, now, FZone);
         for (const QDateTime& missed : next.Missed)
-            FHost.Report(Tr("Запись %1 в %2 пропущена.")
+            FHost.Report(QCoreApplication::translate("Timers", "Запись %1 в %2 пропущена.")
                              .arg(StationName(recording.Station), LocalText(missed, FZone)));
         if (!next.Missed.isEmpty())
             lastRun = next.Missed.last();
@@ -159,7 +157,7 @@ void TTimerEngine::TryRecording(const QDateTime& now) {
     const TRecordingTimer& recording = entry->second;
     QString why;
     if (!FHost.TunerConnected()) {
-        why = Tr("тюнер не подключён.");
+        why = QCoreApplication::translate("Timers", "тюнер не подключён.");
     } else {
         if (!FHost.Place().PowerOn)
             FHost.SetPowerOn(true);
@@ -173,7 +171,7 @@ void TTimerEngine::TryRecording(const QDateTime& now) {
     // Told once; tried again every few seconds until its end.
     if (!FActive->Reported) {
         FActive->Reported = true;
-        FHost.Report(Tr("Запись %1 в %2 не началась: %3")
+        FHost.Report(QCoreApplication::translate("Timers", "Запись %1 в %2 не началась: %3")
                          .arg(StationName(recording.Station),
                               LocalText(FActive->End.addSecs(-recording.DurationSeconds), FZone),
                               why));

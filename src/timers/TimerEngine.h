@@ -45,8 +45,9 @@ public:
     // run, so a start is never run twice; a recording under way goes on.
     void SetEntries(const std::optional<TWakeUp>& wakeUp,
                     const std::vector<std::pair<QString, TRecordingTimer>>& recordings);
-    // Starts the sleep timer for minutes from now; 0 switches it off.
-    void SetSleep(int minutes, const QDateTime& now);
+    // Starts the sleep timer to end after milliseconds (minutes × 60,000, or less in tests);
+    // 0 switches it off.
+    void SetSleep(qint64 milliseconds, const QDateTime& now);
     // The sleep timer's time left; nothing while it is off.
     std::optional<qint64> SleepRemainingSeconds(const QDateTime& now) const;
     // The section of the recording under way; empty when none.

@@ -155,7 +155,7 @@ TEST(TimerEngine, SleepFadesOutPowersOffAndFinishesTheRecording) {
     host.State.PowerOn = true;
     host.IsRecording = true;
     TTimerEngine engine(host, Berlin);
-    engine.SetSleep(1, At(11, 23, 0));
+    engine.SetSleep(60'000, At(11, 23, 0));
     EXPECT_EQ(engine.SleepRemainingSeconds(At(11, 23, 0, 20)), 40);
     EXPECT_EQ(engine.NextWake(At(11, 23, 0)), At(11, 23, 0, 50));
     engine.Tick(At(11, 23, 0, 55));
