@@ -96,14 +96,7 @@ public:
         X.Run("xdotool", {"key", "r"});
     }
     // The path the program records to, once it has started.
-    QString RecordingStarted() {
-        if (!Err.WaitFor("Recording to ", 30000))
-            return {};
-        Err.WaitFor("\n", 5000);
-        const QString all = QString::fromUtf8(Err.All());
-        const qsizetype at = all.lastIndexOf("Recording to ");
-        return all.mid(at + 13, all.indexOf('\n', at) - at - 13);
-    }
+    QString RecordingStarted() { return Err.RestOfLine("Recording to "); }
     bool RecordingFinished(const QString& path) {
         // Told before or after the line it is waited behind (power off ends it first).
         const QByteArray line = ("Recording finished: " + path + "\n").toUtf8();

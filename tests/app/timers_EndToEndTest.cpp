@@ -66,14 +66,7 @@ public:
     bool Connected() {
         return X.Running() && Program.waitForStarted() && Err.WaitFor("Device connected\n", 60000);
     }
-    QString RecordingPath() {
-        if (!Err.WaitFor("Recording to ", 30000))
-            return {};
-        Err.WaitFor("\n", 5000);
-        const QString all = QString::fromUtf8(Err.All());
-        const qsizetype at = all.lastIndexOf("Recording to ");
-        return all.mid(at + 13, all.indexOf('\n', at) - at - 13);
-    }
+    QString RecordingPath() { return Err.RestOfLine("Recording to "); }
 
     TXvfbSession X;
     QTemporaryDir Config, Home;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QString>
 
 // Standard error of a program under test, read as it comes.
 class TStderr {
@@ -38,6 +39,17 @@ public:
     const QByteArray& All() {
         FAll += FProcess.readAllStandardError();
         return FAll;
+    }
+
+    // The rest of the line that starts with prefix, once it has come whole; "" when it does
+    // not come within timeoutMs.
+    QString RestOfLine(const QByteArray& prefix, int timeoutMs = 30000) {
+        if (!WaitFor(prefix, timeoutMs))
+            return {};
+        const qsizetype start = FPos;
+        if (!WaitFor("\n", 5000))
+            return {};
+        return QString::fromUtf8(FAll.mid(start, FPos - 1 - start));
     }
 
 private:
