@@ -143,7 +143,17 @@ std::optional<qint64> TMainForm::SleepRemainingSeconds() const {
 void TMainForm::TimersWake() {
     if (!FTimers || FClosed)
         return;
+    const bool sleeping = FTimers->SleepRemainingSeconds(Now()).has_value();
     FTimers->Tick(Now());
+    // A sleep timer that has run out is off: the next start must not run it again.
+    if (sleeping && !FTimers->SleepRemainingSeconds(Now())) {
+        FSleepMinutes = 0;
+        try {
+            WriteSleepMinutes(TimersFile(), 0);
+        } catch (const std::exception& error) {
+            WriteLog(QString::fromUtf8(error.what()));
+        }
+    }
     UpdateSleepTip();
     ScheduleTimers();
 }

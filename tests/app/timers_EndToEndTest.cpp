@@ -131,6 +131,12 @@ TEST(TimersEndToEnd, TheSleepTimerPowersOffAndFinishesTheRecording) {
         << program.Err.All().toStdString();
     ASSERT_TRUE(program.Err.WaitFor("WR 00  50 00", 10000)) << program.Err.All().toStdString();
     EXPECT_TRUE(FlacTestPasses(path));
+    // Run out, it is off for the next start; the recording entry stays.
+    QFile timers(program.Config.filePath("orvalen-timers.ini"));
+    ASSERT_TRUE(timers.open(QIODevice::ReadOnly));
+    const QByteArray text = timers.readAll();
+    EXPECT_TRUE(text.contains("minutes=0")) << text.toStdString();
+    EXPECT_TRUE(text.contains("[record1]")) << text.toStdString();
 }
 
 TEST(TimersEndToEnd, ARecordingWithTheTunerUnpluggedIsToldInTheLogAndAsANotification) {
