@@ -292,8 +292,9 @@ public:
     // one engine woken by one timer; "Таймеры…" in the tray menu and the key T open their
     // window. Made after the first frame.
     void CreateTimers();
-    // Reads the timers file again (after the window changed it) and wakes the engine.
-    void ReloadTimers();
+    // Reads the timers file again (after the window changed it) and wakes the engine; gives
+    // what it read.
+    struct TTimersFile ReloadTimers();
     // The sleep timer: minutes from now, 0 off.
     void SetSleepMinutes(int minutes);
     std::optional<qint64> SleepRemainingSeconds() const;

@@ -96,9 +96,8 @@ void TMainForm::CreateTimers() {
     TimerTimers->setSingleShot(true);
     TimerTimers->setTimerType(Qt::PreciseTimer);
     connect(TimerTimers, &QTimer::timeout, this, &TMainForm::TimersWake);
-    ReloadTimers();
     // A sleep timer chosen before runs again from the start: its end is not kept.
-    const int sleepMinutes = ReadTimersFile(TimersFile()).SleepMinutes;
+    const int sleepMinutes = ReloadTimers().SleepMinutes;
     if (sleepMinutes > 0) {
         FSleepMinutes = sleepMinutes;
         SetSleepMinutes(sleepMinutes);
@@ -116,10 +115,10 @@ void TMainForm::OpenTimersWindow() {
     FFormTimers->activateWindow();
 }
 
-void TMainForm::ReloadTimers() {
+TTimersFile TMainForm::ReloadTimers() {
     if (!FTimers)
-        return;
-    const TTimersFile file = ReadTimersFile(TimersFile());
+        return {};
+    TTimersFile file = ReadTimersFile(TimersFile());
     for (const QString& problem : file.Problems)
         if (!FTimerProblemsTold.contains(problem)) {
             FTimerProblemsTold << problem;
@@ -127,6 +126,7 @@ void TMainForm::ReloadTimers() {
         }
     FTimers->SetEntries(file.WakeUp, file.Recordings);
     TimersWake();
+    return file;
 }
 
 void TMainForm::SetSleepMinutes(int minutes) {

@@ -99,7 +99,7 @@ QPushButton* MakeButton(const QString& text, QWidget* parent) {
     return button;
 }
 
-// Time edits work in wall-clock terms: their own time spec must not move a time that the
+// Time edits work in wall-clock terms: a time zone of their own must not move a time that the
 // machine's zone skips.
 void WallClock(QDateTimeEdit* edit) {
     edit->setTimeSpec(Qt::UTC);
